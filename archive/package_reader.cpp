@@ -1,0 +1,274 @@
+#include "archive/package_reader.h"
+
+#include <string.h>
+#include <zlib.h>
+
+#include "archive/entry_name.h"
+#include "support/allocate.h"
+#include "support/file_io.h"
+#include "support/sjis.h"
+
+namespace {
+
+// The zlib version the installer's stream record layout is declared against.
+const char kZlibVersion[] = "1.2.3";
+
+ArchiveResult Fail(PackageReader *reader, ArchiveResult result, const char *why) {
+  reader->failure = why;
+  return result;
+}
+
+// Reads exactly size bytes that must lie before the trailer.
+bool ReadExact(PackageReader *reader, void *buffer, size_t size) {
+  if (reader->position + (int64_t)size > reader->end) return false;
+  if (fread(buffer, 1, size, reader->file) != size) return false;
+  reader->position += (int64_t)size;
+  return true;
+}
+
+struct FileSinkContext {
+  FILE *output;
+  const ExtractObserver *observer;
+  PackageReader *reader;
+};
+
+int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
+                     uint64_t total_written) {
+  FileSinkContext *sink = (FileSinkContext *)context;
+  if (size > 0 && fwrite(data, 1, size, sink->output) != size) return -1;
+  if (sink->observer != nullptr && sink->observer->progress != nullptr) {
+    sink->observer->progress(sink->observer->context, total_written, sink->reader->consumed);
+  }
+  return 0;
+}
+
+}  // namespace
+
+ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
+  memset(reader, 0, sizeof *reader);
+  reader->file = fopen(path, "rb");
+  if (reader->file == nullptr) return Fail(reader, kArchiveDamaged, "cannot open the file");
+  unsigned char trailer[kTrailerSize];
+  if (FileSeek(reader->file, -(int64_t)kTrailerSize, SEEK_END) != 0) {
+    return Fail(reader, kArchiveDamaged, "file too short for an archive");
+  }
+  int64_t trailer_offset = FileTell(reader->file);
+  if (trailer_offset < 0 || fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
+    return Fail(reader, kArchiveDamaged, "cannot read the archive start");
+  }
+  int64_t start = (int64_t)ReadLe32(trailer);
+  // The smallest archive is the end marker alone: it must fit before the trailer.
+  if (start + 2 > trailer_offset) {
+    return Fail(reader, kArchiveDamaged, "archive start points outside the file");
+  }
+  if (FileSeek(reader->file, start, SEEK_SET) != 0) {
+    return Fail(reader, kArchiveDamaged, "cannot seek to the archive start");
+  }
+  reader->archive_start = start;
+  reader->archive_length = trailer_offset - start;
+  reader->position = start;
+  reader->end = trailer_offset;
+  return kArchiveOk;
+}
+
+void ClosePackage(PackageReader *reader) {
+  if (reader->file != nullptr) fclose(reader->file);
+  reader->file = nullptr;
+}
+
+ArchiveResult ReadEntryHeader(PackageReader *reader, EntryHeader *entry) {
+  unsigned char field[4];
+  if (!ReadExact(reader, field, 2)) return Fail(reader, kArchiveDamaged, "archive ends early");
+  entry->name_length = ReadLe16(field);
+  entry->name[0] = '\0';
+  if (entry->name_length == 0) return kArchiveEnd;
+  if (entry->name_length > kMaxNameSize) {
+    return Fail(reader, kArchiveDamaged, "entry name longer than 256 bytes");
+  }
+  if (!ReadExact(reader, entry->name, entry->name_length)) {
+    return Fail(reader, kArchiveDamaged, "archive ends inside an entry name");
+  }
+  if (entry->name[entry->name_length - 1] != '\0' ||
+      strlen(entry->name) != entry->name_length - 1) {
+    return Fail(reader, kArchiveDamaged, "entry name not terminated where its length says");
+  }
+  if (!ReadExact(reader, field, 4)) return Fail(reader, kArchiveDamaged, "archive ends early");
+  entry->unpacked_size = ReadLe32(field);
+  if (!ReadExact(reader, field, 4)) return Fail(reader, kArchiveDamaged, "archive ends early");
+  entry->packed_size = ReadLe32(field);
+  entry->is_folder = entry->unpacked_size == kFolderMarker;
+  if (CheckEntryName(entry->name, entry->is_folder) != kNameOk) {
+    return Fail(reader, kArchiveDamaged, "unsafe entry name");
+  }
+  reader->consumed += (int64_t)entry->name_length + kEntryHeaderSize;
+  return kArchiveOk;
+}
+
+ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry) {
+  int64_t skip = (int64_t)kFileTimeSize + entry->packed_size;
+  if (reader->position + skip > reader->end) {
+    return Fail(reader, kArchiveDamaged, "entry data runs past the end of the archive");
+  }
+  if (FileSeek(reader->file, reader->position + skip, SEEK_SET) != 0) {
+    return Fail(reader, kArchiveDamaged, "cannot seek over an entry");
+  }
+  reader->position += skip;
+  return kArchiveOk;
+}
+
+ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time) {
+  unsigned char stamp[kFileTimeSize];
+  if (!ReadExact(reader, stamp, sizeof stamp)) {
+    return Fail(reader, kArchiveDamaged, "archive ends inside a time stamp");
+  }
+  *file_time = ReadLe64(stamp);
+  reader->consumed += kFileTimeSize;
+  return kArchiveOk;
+}
+
+ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,
+                               void *sink_context) {
+  unsigned char *input = (unsigned char *)AllocateOrWarn(kArchiveBlockSize);
+  unsigned char *output = input != nullptr ? (unsigned char *)AllocateOrWarn(kArchiveBlockSize)
+                                           : nullptr;
+  if (output == nullptr) {
+    ReleaseBlock(input);
+    return Fail(reader, kArchiveNoMemory, "out of memory");
+  }
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  ArchiveResult result = kArchiveOk;
+  if (inflateInit_(&stream, kZlibVersion, (int)sizeof(z_stream)) != Z_OK) {
+    ReleaseBlock(input);
+    ReleaseBlock(output);
+    return Fail(reader, kArchiveDamaged, "zlib cannot be initialised");
+  }
+  uint32_t remaining = entry->packed_size;
+  uint64_t written = 0;
+  stream.next_out = output;
+  stream.avail_out = kArchiveBlockSize;
+  for (;;) {
+    if (stream.avail_in == 0 && remaining > 0) {
+      uint32_t request = remaining < (uint32_t)kArchiveBlockSize ? remaining : (uint32_t)kArchiveBlockSize;
+      if (!ReadExact(reader, input, request)) {
+        result = Fail(reader, kArchiveDamaged, "archive ends inside packed data");
+        break;
+      }
+      stream.next_in = input;
+      stream.avail_in = request;
+      remaining -= request;
+      reader->consumed += request;
+    }
+    int status = inflate(&stream, Z_NO_FLUSH);
+    if (status == Z_STREAM_END) {
+      // A stream that ends before its packed data is used up would leave the reader inside
+      // this entry, taking compressed bytes for the next header.
+      if (stream.avail_in != 0 || remaining != 0) {
+        result = Fail(reader, kArchiveDamaged, "zlib stream ends before its packed size");
+        break;
+      }
+      uint32_t n = kArchiveBlockSize - stream.avail_out;
+      written += n;
+      if (sink(sink_context, output, n, written) != 0) {
+        result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+        break;
+      }
+      if (inflateEnd(&stream) != Z_OK) result = Fail(reader, kArchiveDamaged, "zlib error");
+      ReleaseBlock(input);
+      ReleaseBlock(output);
+      return result;
+    }
+    if (status != Z_OK) {
+      result = Fail(reader, kArchiveDamaged, "packed data is damaged");
+      break;
+    }
+    if (stream.avail_out == 0) {
+      written += kArchiveBlockSize;
+      if (sink(sink_context, output, kArchiveBlockSize, written) != 0) {
+        result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+        break;
+      }
+      stream.next_out = output;
+      stream.avail_out = kArchiveBlockSize;
+    }
+  }
+  inflateEnd(&stream);
+  ReleaseBlock(input);
+  ReleaseBlock(output);
+  return result;
+}
+
+ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const char *path,
+                          const ExtractObserver *observer) {
+  uint64_t file_time = 0;
+  ArchiveResult result = ReadEntryTime(reader, &file_time);
+  if (result != kArchiveOk) return result;
+  FILE *output = fopen(path, "wb");
+  if (output == nullptr) return Fail(reader, kArchiveWriteFailed, "cannot create the output file");
+  if (observer != nullptr && observer->file_started != nullptr) {
+    observer->file_started(observer->context, path, entry->unpacked_size);
+  }
+  FileSinkContext sink = {output, observer, reader};
+  result = InflateEntryData(reader, entry, WriteBlockToFile, &sink);
+  if (fclose(output) != 0 && result == kArchiveOk) {
+    result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+  }
+  if (result == kArchiveOk) SetFileLastWrite(path, file_time);
+  return result;
+}
+
+int JoinEntryPath(const char *folder, const char *name, char *out, int size) {
+  size_t folder_length = strlen(folder);
+  size_t name_length = strlen(name);
+  size_t total = folder_length + 1 + name_length;
+  if (total + 1 > (size_t)kPathSize || total + 1 > (size_t)size) return -1;
+  memcpy(out, folder, folder_length);
+  out[folder_length] = '\\';
+  memcpy(out + folder_length + 1, name, name_length + 1);
+  return 0;
+}
+
+bool IsPreviewFile(const char *name) {
+  if (NameHasFolder(name)) return false;
+  return NameContains(name, "insttscr.rct") || NameContains(name, "install.env") ||
+         NameContains(name, ".txt");
+}
+
+ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
+                             const ExtractObserver *observer) {
+  // Joined paths on the installer are at most 259 characters; fernpack's host paths may be
+  // longer, so the buffer is sized for them and the joiner enforces the limit it needs.
+  char path[4096];
+  EntryHeader entry;
+  reader->consumed = 0;
+  for (;;) {
+    ArchiveResult result = ReadEntryHeader(reader, &entry);
+    if (result == kArchiveEnd) return kArchiveOk;
+    if (result != kArchiveOk) return result;
+    if (mode == kPreviewMode) {
+      if (entry.is_folder) {
+        // A top-level folder ("data\\") is passed over; the first nested one ends the
+        // preview, since every top-level file comes before it.
+        const char *separator = FindSeparator(entry.name, true);
+        if (separator != nullptr && separator[1] != '\0') return kArchiveOk;
+        continue;
+      }
+      if (!IsPreviewFile(entry.name)) {
+        result = SkipEntryData(reader, &entry);
+        if (result != kArchiveOk) return result;
+        continue;
+      }
+    }
+    int joined = (observer != nullptr && observer->make_path != nullptr)
+                     ? observer->make_path(observer->context, folder, entry.name, path,
+                                           (int)sizeof path)
+                     : JoinEntryPath(folder, entry.name, path, (int)sizeof path);
+    if (joined != 0) return Fail(reader, kArchiveDamaged, "output path too long");
+    if (entry.is_folder) {
+      MakeFolder(path);  // failures surface when a file inside cannot be created
+      continue;
+    }
+    result = ExtractFile(reader, &entry, path, observer);
+    if (result != kArchiveOk) return result;
+  }
+}

@@ -1,0 +1,94 @@
+// Reading and unpacking a PackageArchive (layout in package_format.h). Portable: the
+// installer, fernpack and the benchmarks run this same code; the platform enters only
+// through support/file_io.h, support/allocate.h and the observer below.
+//
+// Not reentrant per reader; separate readers are independent.
+#ifndef FERN_ARCHIVE_PACKAGE_READER_H
+#define FERN_ARCHIVE_PACKAGE_READER_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "archive/package_format.h"
+
+enum ArchiveResult {
+  kArchiveOk = 0,
+  kArchiveEnd,       // the end marker was read (ReadEntryHeader), or the preview is over
+  kArchiveDamaged,   // the archive is truncated, inconsistent or its data does not inflate
+  kArchiveWriteFailed,  // an output file could not be created or written
+  kArchiveNoMemory,  // AllocateOrWarn refused a block (it has warned already)
+};
+
+struct PackageReader {
+  FILE *file;
+  int64_t archive_start;   // offset of the first entry
+  int64_t archive_length;  // ArchiveLength: (file size - 4) - archive start
+  int64_t consumed;        // ConsumedBytes: archive bytes consumed by the walk so far
+  int64_t position;        // file offset of the next byte the reader takes
+  int64_t end;             // file offset of the trailer: nothing at or past it is entry data
+  const char *failure;     // why the last call failed, for fernpack's messages
+};
+
+struct EntryHeader {
+  char name[kMaxNameSize];  // NUL-terminated, checked with CheckEntryName
+  uint32_t name_length;     // stored length, NUL included
+  uint32_t unpacked_size;
+  uint32_t packed_size;
+  bool is_folder;
+};
+
+// What the walk reports while it unpacks; every member may be null.
+struct ExtractObserver {
+  void *context;
+  // Builds the output path of an entry into out (size bytes); 0, or -1 when it does not
+  // fit. Null: JoinEntryPath.
+  int (*make_path)(void *context, const char *folder, const char *name, char *out, int size);
+  // A file is about to be written.
+  void (*file_started)(void *context, const char *path, uint32_t unpacked_size);
+  // After each output block, and once more after a file's last, partial block.
+  void (*progress)(void *context, uint64_t file_bytes, int64_t consumed);
+};
+
+// Opens a package file (an installer with its archive appended), checks the trailer and
+// positions the reader at the first entry. kArchiveDamaged when the file cannot be
+// opened or the archive start does not lie inside the file.
+ArchiveResult OpenPackage(const char *path, PackageReader *reader);
+void ClosePackage(PackageReader *reader);
+
+// Reads the next entry header. kArchiveEnd at the end marker. A name that is too long,
+// not terminated where its length says, or unsafe (CheckEntryName) is damage.
+ArchiveResult ReadEntryHeader(PackageReader *reader, EntryHeader *entry);
+
+// Seeks over a file entry's time stamp and packed data (without reading them).
+ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry);
+
+// Reads the 8-byte last-write time of a file entry.
+ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time);
+
+// Inflates the packed data of a file entry (the reader positioned after its time stamp)
+// and hands each output block to sink; the stream must end exactly where the packed data
+// ends. Blocks come from AllocateOrWarn. sink returns 0 to go on.
+typedef int (*BlockSink)(void *context, const unsigned char *data, uint32_t size,
+                         uint64_t total_written);
+ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,
+                               void *sink_context);
+
+// Unpacks one file entry, the reader positioned at its time stamp, into path; restores the
+// last-write time. A partly written file stays on failure.
+ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const char *path,
+                          const ExtractObserver *observer);
+
+// Walks the whole archive from the reader's position, unpacking into folder: every entry
+// in kFullMode; in kPreviewMode only top-level files whose names contain "insttscr.rct",
+// "install.env" or ".txt", stopping at the first nested folder entry. kArchiveOk when the
+// walk ended normally.
+ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
+                             const ExtractObserver *observer);
+
+// "folder\\name" into out; -1 when it would exceed 259 characters.
+int JoinEntryPath(const char *folder, const char *name, char *out, int size);
+
+// True for a file that PreviewMode unpacks.
+bool IsPreviewFile(const char *name);
+
+#endif

@@ -1,0 +1,57 @@
+# The native build: the portable core, fernpack, the unit tests, and the registration of
+# the Windows-side tests (run under Wine) and the scenario tests.
+option(FERN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(FERN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(ZLIB REQUIRED)
+find_package(PNG REQUIRED)
+find_package(Threads REQUIRED)
+find_library(DEFLATE_LIBRARY deflate REQUIRED)
+find_path(DEFLATE_INCLUDE libdeflate.h REQUIRED)
+
+add_library(fern_core STATIC ${CORE_SOURCES} ${POSIX_SOURCES})
+target_link_libraries(fern_core PUBLIC ZLIB::ZLIB)
+
+file(GLOB FERNPACK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/fernpack/*.cpp)
+list(FILTER FERNPACK_SOURCES EXCLUDE REGEX "fernpack_main\\.cpp$")
+add_library(fernpack_lib STATIC ${FERNPACK_SOURCES})
+target_include_directories(fernpack_lib PUBLIC ${DEFLATE_INCLUDE})
+target_link_libraries(fernpack_lib PUBLIC fern_core ${DEFLATE_LIBRARY} PNG::PNG Threads::Threads)
+add_executable(fernpack tools/fernpack/fernpack_main.cpp)
+target_link_libraries(fernpack PRIVATE fernpack_lib)
+
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+foreach(src ${BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE fernpack_lib)
+endforeach()
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES})
+target_link_libraries(unit_tests PRIVATE fernpack_lib GTest::gtest GTest::gtest_main)
+target_compile_definitions(unit_tests PRIVATE
+  FERN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" FERNPACK_PATH="$<TARGET_FILE:fernpack>")
+add_dependencies(unit_tests fernpack)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# Windows-side tests, when the Windows build directory is known.
+set(FERN_WIN32_DIR "" CACHE PATH "Build directory of the Windows build")
+if(FERN_WIN32_DIR)
+  add_test(NAME win32.unit_tests
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${FERN_WIN32_DIR}/fernstall_tests.exe)
+  set_tests_properties(win32.unit_tests PROPERTIES LABELS win32 TIMEOUT 300)
+  file(GLOB SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.sh)
+  foreach(script ${SCENARIOS})
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME e2e.${name} COMMAND bash ${script})
+    set_tests_properties(e2e.${name} PROPERTIES LABELS e2e TIMEOUT 600
+      ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
+  endforeach()
+endif()

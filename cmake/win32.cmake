@@ -1,0 +1,47 @@
+# The Windows build: the installer stub, its cross-built tests and the test UI driver.
+set(MINGW_ZLIB /usr/i686-w64-mingw32/lib/libz.a)
+if(NOT EXISTS ${MINGW_ZLIB})
+  message(FATAL_ERROR "static zlib for mingw not found (package libz-mingw-w64-dev)")
+endif()
+
+list(FILTER WIN32_SOURCES EXCLUDE REGEX "app/entry_win32\\.cpp$")
+add_library(fern_win32 STATIC ${CORE_SOURCES} ${WIN32_SOURCES})
+target_compile_definitions(fern_win32 PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
+target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} comctl32 ole32 shell32 winmm user32 gdi32)
+
+# One self-contained executable: static C and C++ runtime, no debug information, with
+# address-space randomisation and DEP.
+set(WIN32_LINK_OPTIONS -static -static-libgcc -static-libstdc++
+    -Wl,--dynamicbase -Wl,--nxcompat)
+
+add_executable(fernstall WIN32 app/entry_win32.cpp resources/fernstall.rc)
+target_link_libraries(fernstall PRIVATE fern_win32)
+target_link_options(fernstall PRIVATE ${WIN32_LINK_OPTIONS} -s)
+target_compile_options(fernstall PRIVATE -fno-exceptions -fno-rtti)
+set_target_properties(fernstall PROPERTIES OUTPUT_NAME fernstall)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+# GoogleTest, built from Debian's sources with the cross compiler.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+add_executable(fernstall_tests ${WIN32_TEST_SOURCES})
+target_link_libraries(fernstall_tests PRIVATE fern_win32 gtest)
+target_link_options(fernstall_tests PRIVATE ${WIN32_LINK_OPTIONS})
+
+# The UI driver that scenario tests use to see and answer the installer's windows.
+add_executable(uidriver tests/e2e/uidriver/uidriver_win32.cpp)
+target_compile_definitions(uidriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_libraries(uidriver PRIVATE user32 gdi32 kernel32)
+target_link_options(uidriver PRIVATE ${WIN32_LINK_OPTIONS} -municode)
+
+# Small programs that stand in for what a disc or a game carries in the scenario tests.
+file(GLOB FIXTURE_PROGRAMS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/programs/*.cpp)
+foreach(src ${FIXTURE_PROGRAMS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
+endforeach()

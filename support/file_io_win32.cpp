@@ -1,0 +1,26 @@
+#include "support/file_io.h"
+
+#include <windows.h>
+
+int FileSeek(FILE *file, int64_t offset, int whence) { return _fseeki64(file, offset, whence); }
+
+int64_t FileTell(FILE *file) { return _ftelli64(file); }
+
+int MakeFolder(const char *path) {
+  if (CreateDirectoryA(path, nullptr)) return 0;
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  return -1;
+}
+
+int SetFileLastWrite(const char *path, uint64_t file_time) {
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  FILETIME last_write;
+  last_write.dwLowDateTime = (DWORD)file_time;
+  last_write.dwHighDateTime = (DWORD)(file_time >> 32);
+  BOOL ok = SetFileTime(handle, nullptr, nullptr, &last_write);
+  CloseHandle(handle);
+  return ok ? 0 : -1;
+}

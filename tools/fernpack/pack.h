@@ -1,0 +1,52 @@
+// fernpack pack: turns a game folder into an installer (stub + PackageArchive).
+#ifndef FERN_TOOLS_FERNPACK_PACK_H
+#define FERN_TOOLS_FERNPACK_PACK_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// One entry to be written, in archive order.
+struct PackItem {
+  std::string source;        // host path of the file or folder (UTF-8); empty if generated
+  std::string relative;      // host relative path, '/'-separated (UTF-8), for messages
+  std::string name;          // entry name: Shift-JIS, backslashes, folders end with '\\'
+  bool is_folder = false;
+  uint64_t size = 0;         // file size in bytes
+  uint64_t file_time = 0;    // last-write time as FILETIME (UTC)
+  bool generated = false;    // content comes from `data`, not from `source`
+  std::vector<unsigned char> data;
+};
+
+struct PackOptions {
+  std::string folder;
+  std::string output;
+  std::string stub;          // empty: look beside fernpack
+  int level = 9;             // compression level, 0-12
+  int jobs = 0;              // 0: one per core
+  bool quiet = false;
+};
+
+// Collects the game folder's entries in archive order: top-level files first (so the
+// installer's preview finds its settings, picture and readme before any nested folder),
+// then each folder followed by its files and sub-folders, every level sorted by name.
+// False with a message in *error when a name cannot be stored or a file is unusable.
+bool CollectGameFolder(const std::string &folder, std::vector<PackItem> *items,
+                       std::string *error);
+
+// Checks and adapts the collected entries before packing (settings check, picture
+// conversion). False with a message when the package must not be built.
+bool ReviewGameFolder(const PackOptions &options, std::vector<PackItem> *items,
+                      std::string *error);
+
+// Writes the package. Nothing is left at options.output on failure.
+bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items,
+                  std::string *error);
+
+int RunPack(int argc, char **argv);
+
+// Converts a Unix time (seconds, nanoseconds) to FILETIME.
+uint64_t UnixToFileTime(int64_t seconds, long nanoseconds);
+
+#endif
