@@ -46,6 +46,13 @@ bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items
 
 int RunPack(int argc, char **argv);
 
+// Review steps, each in a file of its own (pack_picture.cpp, pack_settings.cpp).
+// Replaces a top-level insttscr.png by a generated insttscr.rct entry.
+bool ConvertMenuPicture(std::vector<PackItem> *items, std::string *error);
+// Refuses a package whose settings would stop the installer, or that lacks install.env or
+// the menu picture.
+bool CheckSettingsForPack(const std::vector<PackItem> &items, std::string *error);
+
 // Converts a Unix time (seconds, nanoseconds) to FILETIME.
 uint64_t UnixToFileTime(int64_t seconds, long nanoseconds);
 

@@ -21,9 +21,7 @@ bool ParseNumber(const char *text, int low, int high, int *value) {
 bool ReviewGameFolder(const PackOptions &options, std::vector<PackItem> *items,
                       std::string *error) {
   (void)options;
-  (void)items;
-  (void)error;
-  return true;
+  return ConvertMenuPicture(items, error) && CheckSettingsForPack(*items, error);
 }
 
 int RunPack(int argc, char **argv) {
