@@ -7,6 +7,7 @@ int RunPack(int argc, char **argv);
 int RunList(int argc, char **argv);
 int RunExtract(int argc, char **argv);
 int RunVerify(int argc, char **argv);
+int RunLint(int argc, char **argv);
 
 struct Command {
   const char *name;

@@ -12,6 +12,7 @@ const Command kCommands[] = {
     {"list", RunList, "list <setup.exe>"},
     {"extract", RunExtract, "extract [--preview] <setup.exe> <dir>"},
     {"verify", RunVerify, "verify <setup.exe>"},
+    {"lint", RunLint, "lint [--quiet] <install.env>"},
 };
 
 void Usage(FILE *to) {
