@@ -1,5 +1,5 @@
 # The Windows build: the installer stub, its cross-built tests and the test UI driver.
-set(MINGW_ZLIB /usr/i686-w64-mingw32/lib/libz.a)
+set(MINGW_ZLIB ${CMAKE_FIND_ROOT_PATH}/lib/libz.a)
 if(NOT EXISTS ${MINGW_ZLIB})
   message(FATAL_ERROR "static zlib for mingw not found (package libz-mingw-w64-dev)")
 endif()
@@ -14,14 +14,24 @@ target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} comctl32 ole32 shell32 win
 set(WIN32_LINK_OPTIONS -static -static-libgcc -static-libstdc++
     -Wl,--dynamicbase -Wl,--nxcompat)
 
+# The manifest names the processor of this build: X86 for the installer, amd64 for the
+# 64-bit test twin that runs where the machine cannot execute 32-bit Wine.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(MANIFEST_ARCH amd64)
+else()
+  set(MANIFEST_ARCH X86)
+endif()
+configure_file(resources/fernstall.manifest.in ${CMAKE_BINARY_DIR}/resources/fernstall.manifest @ONLY)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources")
+
 add_executable(fernstall WIN32 app/entry_win32.cpp resources/fernstall.rc)
 target_link_libraries(fernstall PRIVATE fern_win32)
 target_link_options(fernstall PRIVATE ${WIN32_LINK_OPTIONS} -s)
 target_compile_options(fernstall PRIVATE -fno-exceptions -fno-rtti)
 set_target_properties(fernstall PROPERTIES OUTPUT_NAME fernstall)
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 # GoogleTest, built from Debian's sources with the cross compiler.
+# (the posix thread model of the cross compiler gives GoogleTest its std::mutex)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -29,7 +39,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
 add_executable(fernstall_tests ${WIN32_TEST_SOURCES})
-target_link_libraries(fernstall_tests PRIVATE fern_win32 gtest)
+target_link_libraries(fernstall_tests PRIVATE fern_win32 gtest gtest_main)
 target_link_options(fernstall_tests PRIVATE ${WIN32_LINK_OPTIONS})
 
 # The UI driver that scenario tests use to see and answer the installer's windows.

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 qemu-user-static
   wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic
   zlib1g-dev libdeflate-dev libpng-dev googletest libgtest-dev
   imagemagick xdotool
@@ -36,4 +37,11 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
   as_root locale-gen
+fi
+
+# Kernels that refuse 32-bit programs get the 32-bit Wine loader through qemu-user.
+source "$(dirname "$0")/i386-support.sh"
+if ! fern_native_i386 && [ ! -e "$fern_binfmt_entry" ]; then
+  echo "setup: this kernel cannot run 32-bit programs; registering qemu-i386 for them"
+  as_root bash -c "source '$(dirname "$0")/i386-support.sh'; fern_enable_i386_emulation"
 fi

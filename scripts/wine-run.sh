@@ -2,4 +2,4 @@
 # Runs one Windows program under Wine in the project's prefix; passes its exit code on.
 source "$(dirname "$0")/wine-env.sh"
 wine_prefix_ready
-exec wine "$@"
+exec "$FERN_WINE" "$@"

@@ -153,7 +153,7 @@ bool VerifyStream(const std::vector<unsigned char> &input, const unsigned char *
     z.avail_out = sizeof out;
     status = inflate(&z, Z_NO_FLUSH);
     size_t n = sizeof out - z.avail_out;
-    if (offset + n > input.size() || memcmp(out, input.data() + offset, n) != 0) {
+    if (offset + n > input.size() || (n > 0 && memcmp(out, input.data() + offset, n) != 0)) {
       status = Z_DATA_ERROR;
       break;
     }

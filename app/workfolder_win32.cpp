@@ -1,0 +1,122 @@
+#include <windows.h>
+
+#include <mmsystem.h>
+#include <string.h>
+
+#include "app/workfolder.h"
+#include "support/sjis.h"
+
+namespace {
+
+// Module state: the folders of this run and the plain-file search.
+char g_start_folder[kPathSize];
+char g_work_folder[kPathSize];  // empty when no WorkFolder could be formed
+
+// Tick counts tried after the first when a folder of that name already exists, so that
+// two runs started in the same millisecond do not share (and later delete) one folder.
+const int kNameAttempts = 64;
+
+struct PlainFileSearch {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  int step = -1;  // -1 ended, 1 first result pending, 0 next step calls FindNextFileA
+  char pattern[kPathSize];
+  WIN32_FIND_DATAA found;
+  char result[kPathSize];
+};
+PlainFileSearch g_search;
+
+// The drive and folder part of the pattern, up to and including its last separator.
+size_t FolderPartLength(const char *pattern) {
+  size_t length = 0;
+  for (const char *p = pattern; *p; p += SjisCharLength(p)) {
+    if (*p == '\\' || *p == '/' || *p == ':') length = (size_t)(p - pattern) + 1;
+  }
+  return length;
+}
+
+const char *ResultPath() {
+  size_t folder_length = FolderPartLength(g_search.pattern);
+  size_t name_length = strlen(g_search.found.cFileName);
+  if (folder_length + name_length + 1 > sizeof g_search.result) return nullptr;
+  memcpy(g_search.result, g_search.pattern, folder_length);
+  memcpy(g_search.result + folder_length, g_search.found.cFileName, name_length + 1);
+  return g_search.result;
+}
+
+bool FoundFolder() { return (g_search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+}  // namespace
+
+const char *WorkFolder() { return g_work_folder; }
+const char *StartFolder() { return g_start_folder; }
+
+void CreateWorkFolder() {
+  g_start_folder[0] = '\0';
+  GetCurrentDirectoryA(kPathSize - 1, g_start_folder);
+  char temp_path[kPathSize];
+  temp_path[0] = '\0';
+  DWORD got = GetTempPathA(kPathSize - 1, temp_path);
+  if (got == 0 || got >= kPathSize - 1) temp_path[0] = '\0';
+  uint32_t tick = timeGetTime();
+  for (int attempt = 0; attempt < kNameAttempts; attempt++, tick++) {
+    // A temp path too long for the name leaves the WorkFolder empty: the preview then
+    // fails with the damaged-package message and nothing is written or deleted elsewhere.
+    if (temp_path[0] == '\0' ||
+        BuildWorkFolderPath(temp_path, tick, g_work_folder, sizeof g_work_folder) != 0) {
+      g_work_folder[0] = '\0';
+      return;
+    }
+    if (CreateDirectoryA(g_work_folder, nullptr)) break;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  SetCurrentDirectoryA(g_work_folder);
+}
+
+void RemoveWorkFolder() {
+  SetCurrentDirectoryA(g_start_folder);
+  if (g_work_folder[0] == '\0') return;
+  DeleteFolderFiles(g_work_folder, "*.*");
+  RemoveDirectoryA(g_work_folder);
+}
+
+void DeleteFolderFiles(const char *folder, const char *pattern) {
+  char saved[kPathSize];
+  saved[0] = '\0';
+  GetCurrentDirectoryA(kPathSize, saved);
+  // Deleting "*.*" anywhere but in the folder asked for would destroy unrelated files.
+  if (!SetCurrentDirectoryA(folder)) return;
+  if (FirstPlainFile(pattern) == 0) {
+    while (const char *path = NextPlainFile()) DeleteFileA(path);
+  }
+  SetCurrentDirectoryA(saved);
+}
+
+int FirstPlainFile(const char *pattern) {
+  if (g_search.handle != INVALID_HANDLE_VALUE) FindClose(g_search.handle);
+  g_search.handle = INVALID_HANDLE_VALUE;
+  g_search.step = -1;
+  CopyText(g_search.pattern, pattern, sizeof g_search.pattern);
+  HANDLE handle = FindFirstFileA(g_search.pattern, &g_search.found);
+  if (handle == INVALID_HANDLE_VALUE) return 1;
+  g_search.handle = handle;
+  g_search.step = 1;
+  return 0;
+}
+
+const char *NextPlainFile() {
+  if (g_search.handle == INVALID_HANDLE_VALUE || g_search.step == -1) return nullptr;
+  for (;;) {
+    if (g_search.step == 1) {
+      g_search.step = 0;
+    } else if (!FindNextFileA(g_search.handle, &g_search.found)) {
+      FindClose(g_search.handle);
+      g_search.handle = INVALID_HANDLE_VALUE;
+      g_search.step = -1;
+      return nullptr;
+    }
+    if (!FoundFolder()) {
+      const char *path = ResultPath();
+      if (path != nullptr) return path;
+    }
+  }
+}

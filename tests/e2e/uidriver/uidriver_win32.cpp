@@ -1,0 +1,328 @@
+// uidriver: drives Windows programs the way a person does, for the scenario tests.
+//
+// Runs under Wine in the same prefix as the program under test and reads a script: one
+// command a line, fields separated by tabs, UTF-8. Every command prints what it saw as one
+// UTF-8 line on stdout, so a shell script can compare it. The first failing command prints
+// "FAIL: ..." and ends the driver with exit code 1 (programs it launched are terminated).
+//
+//   launch <name> <exe> [<cwd>]        start a program and call it <name>
+//   wait-window <name|*> <class|*> <title|*> <ms>
+//                                      wait for a visible top-level window of that program
+//                                      and make it the current window
+//   wait-box <name|*> <ms>             the same for a message box (class #32770)
+//   expect-no-window <name|*> <class|*> <ms>
+//                                      fail if such a window appears within <ms>
+//   caption                            print "caption <title>"
+//   text                               print "text <static texts, joined by |>"
+//   controls                           print "control <id> <class> <text>" per visible child
+//   click <id>                         press a button of the current window
+//   type <id> <text>                   set the text of a control of the current window
+//   key <vk>                           press a key in the current window's focused control
+//   close                              ask the current window to close (WM_CLOSE)
+//   clipboard                          print "clipboard <text>"
+//   clear-clipboard                    empty the clipboard
+//   hold-mutex <name>                  create and hold a named mutex until the driver ends
+//   post-quit <name> <code>            post WM_QUIT with <code> to the program's threads
+//   wait-exit <name> <ms>              wait for the program to end; print "exit <code>"
+//   sleep <ms>
+//
+// In texts, a line feed is printed as \n.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <tlhelp32.h>
+#include <wchar.h>
+
+namespace {
+
+const int kMaxPrograms = 8;
+const int kMaxFields = 8;
+const int kLineSize = 2048;
+
+struct Program {
+  wchar_t name[64];
+  PROCESS_INFORMATION process;
+};
+
+Program g_programs[kMaxPrograms];
+int g_program_count = 0;
+HWND g_current = nullptr;
+
+void PrintUtf8(const wchar_t *prefix, const wchar_t *text) {
+  char buffer[8192];
+  wchar_t line[4096];
+  _snwprintf(line, 4095, L"%ls%ls", prefix, text);
+  line[4095] = 0;
+  // Escape line feeds so that each result stays on one line.
+  wchar_t escaped[8192];
+  size_t j = 0;
+  for (size_t i = 0; line[i] && j + 2 < 8191; i++) {
+    if (line[i] == L'\n') {
+      escaped[j++] = L'\\';
+      escaped[j++] = L'n';
+    } else if (line[i] != L'\r') {
+      escaped[j++] = line[i];
+    }
+  }
+  escaped[j] = 0;
+  int n = WideCharToMultiByte(CP_UTF8, 0, escaped, -1, buffer, sizeof buffer, nullptr, nullptr);
+  if (n <= 0) buffer[0] = 0;
+  fputs(buffer, stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+[[noreturn]] void Fail(const wchar_t *what, const wchar_t *detail) {
+  PrintUtf8(L"FAIL: ", what);
+  if (detail && *detail) PrintUtf8(L"  ", detail);
+  for (int i = 0; i < g_program_count; i++) {
+    DWORD code = 0;
+    if (GetExitCodeProcess(g_programs[i].process.hProcess, &code) && code == STILL_ACTIVE) {
+      TerminateProcess(g_programs[i].process.hProcess, 99);
+    }
+  }
+  exit(1);
+}
+
+Program *FindProgram(const wchar_t *name, bool required) {
+  for (int i = 0; i < g_program_count; i++) {
+    if (wcscmp(g_programs[i].name, name) == 0) return &g_programs[i];
+  }
+  if (required) Fail(L"unknown program", name);
+  return nullptr;
+}
+
+struct WindowQuery {
+  DWORD process_id;  // 0: any
+  const wchar_t *cls;
+  const wchar_t *title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  WindowQuery *q = (WindowQuery *)param;
+  if (!IsWindowVisible(window)) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (q->process_id != 0 && pid != q->process_id) return TRUE;
+  wchar_t text[512];
+  if (wcscmp(q->cls, L"*") != 0) {
+    GetClassNameW(window, text, 512);
+    if (wcscmp(text, q->cls) != 0) return TRUE;
+  }
+  if (wcscmp(q->title, L"*") != 0) {
+    text[0] = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (wcscmp(text, q->title) != 0) return TRUE;
+  }
+  q->found = window;
+  return FALSE;
+}
+
+HWND FindWindowOf(const wchar_t *name, const wchar_t *cls, const wchar_t *title, DWORD ms) {
+  Program *program = wcscmp(name, L"*") == 0 ? nullptr : FindProgram(name, true);
+  DWORD start = GetTickCount();
+  for (;;) {
+    WindowQuery q = {program ? program->process.dwProcessId : 0, cls, title, nullptr};
+    EnumWindows(MatchWindow, (LPARAM)&q);
+    if (q.found) return q.found;
+    if (GetTickCount() - start >= ms) return nullptr;
+    Sleep(50);
+  }
+}
+
+void GetText(HWND window, wchar_t *text, int size) {
+  text[0] = 0;
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, size, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &result);
+  text[size - 1] = 0;
+}
+
+struct ChildList {
+  wchar_t *out;
+  size_t size;
+  bool statics_only;
+};
+
+BOOL CALLBACK ListChild(HWND child, LPARAM param) {
+  ChildList *list = (ChildList *)param;
+  if (!IsWindowVisible(child)) return TRUE;
+  wchar_t cls[128];
+  wchar_t text[2048];
+  GetClassNameW(child, cls, 128);
+  GetText(child, text, 2048);
+  if (list->statics_only) {
+    if (_wcsicmp(cls, L"Static") != 0 || text[0] == 0) return TRUE;
+    if (list->out[0]) wcsncat(list->out, L"|", list->size - wcslen(list->out) - 1);
+    wcsncat(list->out, text, list->size - wcslen(list->out) - 1);
+  } else {
+    wchar_t line[2300];
+    _snwprintf(line, 2299, L"%d\t%ls\t%ls", GetDlgCtrlID(child), cls, text);
+    line[2299] = 0;
+    PrintUtf8(L"control\t", line);
+  }
+  return TRUE;
+}
+
+HWND RequireCurrent() {
+  if (!g_current || !IsWindow(g_current)) Fail(L"no current window", L"");
+  return g_current;
+}
+
+HWND Control(const wchar_t *id) {
+  HWND control = GetDlgItem(RequireCurrent(), _wtoi(id));
+  if (!control) Fail(L"no control with id", id);
+  return control;
+}
+
+void Run(wchar_t **f, int n) {
+  const wchar_t *cmd = f[0];
+  if (wcscmp(cmd, L"launch") == 0 && n >= 3) {
+    if (g_program_count == kMaxPrograms) Fail(L"too many programs", L"");
+    Program *p = &g_programs[g_program_count];
+    wcsncpy(p->name, f[1], 63);
+    p->name[63] = 0;
+    wchar_t command[1024];
+    _snwprintf(command, 1023, L"\"%ls\"", f[2]);
+    command[1023] = 0;
+    STARTUPINFOW si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr,
+                        n >= 4 ? f[3] : nullptr, &si, &p->process)) {
+      Fail(L"cannot launch", f[2]);
+    }
+    g_program_count++;
+    PrintUtf8(L"launched\t", f[1]);
+  } else if ((wcscmp(cmd, L"wait-window") == 0 && n == 5) ||
+             (wcscmp(cmd, L"wait-box") == 0 && n == 3)) {
+    bool box = cmd[5] == L'b';
+    HWND w = box ? FindWindowOf(f[1], L"#32770", L"*", _wtoi(f[2]))
+                 : FindWindowOf(f[1], f[2], f[3], _wtoi(f[4]));
+    if (!w) Fail(L"window did not appear", box ? L"#32770" : f[2]);
+    g_current = w;
+    Sleep(200);  // let the dialog finish its initialisation
+    wchar_t title[512];
+    GetText(w, title, 512);
+    PrintUtf8(L"window\t", title);
+  } else if (wcscmp(cmd, L"expect-no-window") == 0 && n == 4) {
+    HWND w = FindWindowOf(f[1], f[2], L"*", _wtoi(f[3]));
+    if (w) Fail(L"unexpected window", f[2]);
+    PrintUtf8(L"no-window\t", f[2]);
+  } else if (wcscmp(cmd, L"caption") == 0) {
+    wchar_t title[512];
+    GetText(RequireCurrent(), title, 512);
+    PrintUtf8(L"caption\t", title);
+  } else if (wcscmp(cmd, L"text") == 0) {
+    wchar_t out[4096] = L"";
+    ChildList list = {out, 4096, true};
+    EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
+    PrintUtf8(L"text\t", out);
+  } else if (wcscmp(cmd, L"controls") == 0) {
+    ChildList list = {nullptr, 0, false};
+    EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
+  } else if (wcscmp(cmd, L"click") == 0 && n == 2) {
+    PostMessageW(Control(f[1]), BM_CLICK, 0, 0);
+    PrintUtf8(L"clicked\t", f[1]);
+  } else if (wcscmp(cmd, L"type") == 0 && n == 3) {
+    SendMessageW(Control(f[1]), WM_SETTEXT, 0, (LPARAM)f[2]);
+    PrintUtf8(L"typed\t", f[2]);
+  } else if (wcscmp(cmd, L"key") == 0 && n == 2) {
+    HWND w = RequireCurrent();
+    GUITHREADINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    HWND target = w;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) && info.hwndFocus) {
+      target = info.hwndFocus;
+    }
+    WPARAM vk = (WPARAM)_wtoi(f[1]);
+    PostMessageW(target, WM_KEYDOWN, vk, 1);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    PrintUtf8(L"key\t", f[1]);
+  } else if (wcscmp(cmd, L"close") == 0) {
+    PostMessageW(RequireCurrent(), WM_CLOSE, 0, 0);
+    PrintUtf8(L"closed", L"");
+  } else if (wcscmp(cmd, L"clipboard") == 0) {
+    wchar_t text[4096] = L"";
+    for (int attempt = 0; attempt < 50; attempt++) {
+      if (OpenClipboard(nullptr)) {
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        if (data) {
+          const wchar_t *p = (const wchar_t *)GlobalLock(data);
+          if (p) {
+            wcsncpy(text, p, 4095);
+            text[4095] = 0;
+          }
+          GlobalUnlock(data);
+        }
+        CloseClipboard();
+        break;
+      }
+      Sleep(20);
+    }
+    PrintUtf8(L"clipboard\t", text);
+  } else if (wcscmp(cmd, L"clear-clipboard") == 0) {
+    if (OpenClipboard(nullptr)) {
+      EmptyClipboard();
+      CloseClipboard();
+    }
+    PrintUtf8(L"cleared", L"");
+  } else if (wcscmp(cmd, L"hold-mutex") == 0 && n == 2) {
+    if (!CreateMutexW(nullptr, TRUE, f[1])) Fail(L"cannot create mutex", f[1]);
+    PrintUtf8(L"holding\t", f[1]);
+  } else if (wcscmp(cmd, L"post-quit") == 0 && n == 3) {
+    Program *p = FindProgram(f[1], true);
+    PostThreadMessageW(p->process.dwThreadId, WM_QUIT, (WPARAM)_wtoi(f[2]), 0);
+    PrintUtf8(L"posted\t", f[2]);
+  } else if (wcscmp(cmd, L"wait-exit") == 0 && n == 3) {
+    Program *p = FindProgram(f[1], true);
+    if (WaitForSingleObject(p->process.hProcess, _wtoi(f[2])) != WAIT_OBJECT_0) {
+      Fail(L"program did not end", f[1]);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(p->process.hProcess, &code);
+    wchar_t text[32];
+    _snwprintf(text, 31, L"%d", (int)code);
+    text[31] = 0;
+    PrintUtf8(L"exit\t", text);
+  } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
+    Sleep(_wtoi(f[1]));
+  } else {
+    Fail(L"unknown command or wrong number of fields", cmd);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+  if (argc != 2) {
+    fputs("usage: uidriver <script>\n", stderr);
+    return 2;
+  }
+  FILE *script = _wfopen(argv[1], L"rb");
+  if (!script) Fail(L"cannot open script", argv[1]);
+  char raw[kLineSize];
+  while (fgets(raw, sizeof raw, script)) {
+    size_t length = strlen(raw);
+    while (length && (raw[length - 1] == '\n' || raw[length - 1] == '\r')) raw[--length] = 0;
+    if (length == 0 || raw[0] == '#') continue;
+    wchar_t line[kLineSize];
+    if (!MultiByteToWideChar(CP_UTF8, 0, raw, -1, line, kLineSize)) continue;
+    wchar_t *fields[kMaxFields];
+    int n = 0;
+    wchar_t *p = line;
+    while (n < kMaxFields) {
+      fields[n++] = p;
+      wchar_t *tab = wcschr(p, L'\t');
+      if (!tab) break;
+      *tab = 0;
+      p = tab + 1;
+    }
+    Run(fields, n);
+  }
+  fclose(script);
+  return 0;
+}
