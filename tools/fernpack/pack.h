@@ -26,6 +26,9 @@ struct PackOptions {
   int level = 9;             // compression level, 0-12
   int jobs = 0;              // 0: one per core
   bool quiet = false;
+  // Checks settings and picture and converts the PNG picture. Off only for building
+  // deliberately broken packages in tests.
+  bool review = true;
 };
 
 // Collects the game folder's entries in archive order: top-level files first (so the

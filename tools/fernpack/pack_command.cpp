@@ -45,6 +45,8 @@ int RunPack(int argc, char **argv) {
         fprintf(stderr, "fernpack pack: --jobs takes 1 to 256\n");
         return 2;
       }
+    } else if (strcmp(arg, "--no-review") == 0) {
+      options.review = false;
     } else if (strcmp(arg, "--quiet") == 0) {
       options.quiet = true;
     } else if (arg[0] == '-' || !options.folder.empty()) {
@@ -61,7 +63,7 @@ int RunPack(int argc, char **argv) {
   std::vector<PackItem> items;
   std::string error;
   if (!CollectGameFolder(options.folder, &items, &error) ||
-      !ReviewGameFolder(options, &items, &error) || !WritePackage(options, items, &error)) {
+      (options.review && !ReviewGameFolder(options, &items, &error)) || !WritePackage(options, items, &error)) {
     fprintf(stderr, "fernpack pack: %s\n", error.c_str());
     return 1;
   }
