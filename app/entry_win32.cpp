@@ -1,12 +1,16 @@
 // The installer's entry: prepares the WorkFolder, unpacks the preview files from the
-// package appended to this executable and checks that the settings file arrived.
+// package appended to this executable, checks that the settings file arrived, reads the
+// settings and refuses to run twice with the same title.
 #include <windows.h>
 
 #include <objbase.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "app/workfolder.h"
 #include "archive/extract.h"
+#include "settings/section_lists.h"
+#include "settings/settings_file.h"
 #include "support/messages.h"
 
 namespace {
@@ -14,6 +18,25 @@ namespace {
 const char kSettingsFileName[] = "install.env";
 
 void ReleaseCom() { CoUninitialize(); }
+
+// Holds the single-instance mutex named with the StartupTitle for the rest of the process
+// (the system releases it at exit). Ends the program with 0 when another instance holds
+// it, after saying so, or silently when it cannot be created at all.
+void GuardSingleInstance() {
+  const char *title = GetStartupTitle();
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, title);
+  if (mutex == nullptr) {
+    RemoveWorkFolder();
+    exit(0);
+  }
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    char text[kMessageSize];
+    snprintf(text, sizeof text, "[ %s ] は既に起動中です", title);
+    MessageBoxA(nullptr, text, GetTitleBar(), MB_ICONERROR);
+    RemoveWorkFolder();
+    exit(0);
+  }
+}
 
 }  // namespace
 
@@ -30,6 +53,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RemoveWorkFolder();
     exit(-1);
   }
+  LoadSettings(kSettingsFileName);
+  LoadSectionLists(kSettingsFileName);
+  GuardSingleInstance();
 
   RemoveWorkFolder();
   return 0;

@@ -13,12 +13,13 @@ OUT=$WORK/driver.out
 trap 'rm -rf "$WORK"' EXIT
 failures=0
 
-# The Windows temp folder of the prefix, where WorkFolders are made.
+# The Windows temp folder of the prefix, where WorkFolders are made (its place differs
+# between Wine versions).
 wine_temp_dir() {
   local user
   for user in "$WINEPREFIX"/drive_c/users/*; do
     [ "$(basename "$user")" = Public ] && continue
-    echo "$user/AppData/Local/Temp"
+    if [ -d "$user/Temp" ]; then echo "$user/Temp"; else echo "$user/AppData/Local/Temp"; fi
     return
   done
 }
