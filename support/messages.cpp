@@ -15,10 +15,11 @@ void FormatMessageText(char *buffer, size_t size, const char *format, va_list ar
     // The text was cut at size - 1 bytes; do not leave half a double-byte character.
     char *p = buffer;
     while (*p) {
-      size_t step = SjisCharLength(p);
-      if (step == 2 && p[1] == '\0') break;
-      p += step;
+      if (IsSjisLeadByte((unsigned char)*p) && p[1] == '\0') {
+        *p = '\0';
+        break;
+      }
+      p += SjisCharLength(p);
     }
-    if (*p != '\0') *p = '\0';
   }
 }
