@@ -6,7 +6,7 @@ source "$FERN_SOURCE_DIR/scripts/wine-env.sh"
 wine_prefix_ready
 
 WIN_DIR=$FERN_WIN32_DIR
-STUB=$WIN_DIR/fernstall.exe
+STUB=${FERN_STUB:-$WIN_DIR/fernstall.exe}
 DRIVER=$WIN_DIR/uidriver.exe
 WORK=$(mktemp -d /tmp/fern-e2e.XXXXXX)
 OUT=$WORK/driver.out
