@@ -8,6 +8,7 @@ int RunList(int argc, char **argv);
 int RunExtract(int argc, char **argv);
 int RunVerify(int argc, char **argv);
 int RunLint(int argc, char **argv);
+int RunRct(int argc, char **argv);
 
 struct Command {
   const char *name;

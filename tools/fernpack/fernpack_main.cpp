@@ -13,6 +13,7 @@ const Command kCommands[] = {
     {"extract", RunExtract, "extract [--preview] <setup.exe> <dir>"},
     {"verify", RunVerify, "verify <setup.exe>"},
     {"lint", RunLint, "lint [--quiet] <install.env>"},
+    {"rct", RunRct, "rct encode <in.png|in.bmp> <out.rct> | rct decode <in.rct> <out.png>"},
 };
 
 void Usage(FILE *to) {
