@@ -44,9 +44,16 @@ gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 # Windows-side tests, when the Windows build directory is known.
 set(FERN_WIN32_DIR "" CACHE PATH "Build directory of the Windows build")
 if(FERN_WIN32_DIR)
+  # The menu picture test compares a decoded surface with pixels that ImageMagick read
+  # from the PNG; the files are made natively first.
+  set(PICTURE_FIXTURE_DIR ${CMAKE_BINARY_DIR}/picture-fixture)
+  add_test(NAME win32.picture_fixture
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/picture_fixture.sh $<TARGET_FILE:fernpack> ${PICTURE_FIXTURE_DIR})
+  set_tests_properties(win32.picture_fixture PROPERTIES FIXTURES_SETUP picture LABELS win32)
   add_test(NAME win32.unit_tests
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${FERN_WIN32_DIR}/fernstall_tests.exe)
-  set_tests_properties(win32.unit_tests PROPERTIES LABELS win32 TIMEOUT 300)
+  set_tests_properties(win32.unit_tests PROPERTIES LABELS win32 TIMEOUT 300
+    FIXTURES_REQUIRED picture ENVIRONMENT FERN_PICTURE_FIXTURE_DIR=${PICTURE_FIXTURE_DIR})
   file(GLOB SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.sh)
   foreach(script ${SCENARIOS})
     get_filename_component(name ${script} NAME_WE)

@@ -8,7 +8,7 @@ namespace {
 
 const Command kCommands[] = {
     {"pack", RunPack,
-     "pack <game-folder> -o <setup.exe> [--stub <fernstall.exe>] [--level N] [--best] [--jobs N]"},
+     "pack <game-folder> -o <setup.exe> [--stub <fernstall.exe>] [--level N] [--best] [--jobs N] [--no-review]"},
     {"list", RunList, "list <setup.exe>"},
     {"extract", RunExtract, "extract [--preview] <setup.exe> <dir>"},
     {"verify", RunVerify, "verify <setup.exe>"},
