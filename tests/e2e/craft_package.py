@@ -14,11 +14,11 @@ import zlib
 FILETIME_2007 = 0x01C80052614FD800  # 2007-09-26 15:32:00 UTC
 
 
-def entry(kind, spec):
+def entry(kind, description):
     if kind == "folder":
-        name = spec.encode("cp932") + b"\0"
+        name = description.encode("cp932") + b"\0"
         return struct.pack("<H", len(name)) + name + struct.pack("<II", 0xFFFFFFFF, 0)
-    name, _, text = spec.partition("=")
+    name, _, text = description.partition("=")
     extra = b""
     if kind == "rawfile":
         text, _, packed_extra = text.rpartition(":")
@@ -42,8 +42,8 @@ def main(argv):
             truncate = int(args[i + 1]); i += 2; continue
         if a == "--start":
             start_override = int(args[i + 1]); i += 2; continue
-        kind, _, spec = a.partition(":")
-        body += entry(kind, spec)
+        kind, _, description = a.partition(":")
+        body += entry(kind, description)
         i += 1
     stub = open(stub_path, "rb").read()
     archive = body + b"\0\0" + b"\0\0"

@@ -604,7 +604,9 @@ bool FolderHasFile(const std::string &folder, const std::string &entry_name) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool ReadBytes(const std::string &path, std::string *bytes) {
+}  // namespace
+
+bool ReadFileBytes(const std::string &path, std::string *bytes) {
   FILE *file = fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   bytes->clear();
@@ -615,8 +617,6 @@ bool ReadBytes(const std::string &path, std::string *bytes) {
   fclose(file);
   return ok;
 }
-
-}  // namespace
 
 int RunLint(int argc, char **argv) {
   bool quiet = false;
@@ -636,7 +636,7 @@ int RunLint(int argc, char **argv) {
     return 2;
   }
   std::string bytes;
-  if (!ReadBytes(path, &bytes)) {
+  if (!ReadFileBytes(path, &bytes)) {
     fprintf(stderr, "fernpack lint: cannot read %s\n", path.c_str());
     return 1;
   }

@@ -42,4 +42,7 @@ bool SameEntryName(const std::string &a, const std::string &b);
 // prints errors only.
 int RunLint(int argc, char **argv);
 
+// Reads a whole file into bytes; false when it cannot be read.
+bool ReadFileBytes(const std::string &path, std::string *bytes);
+
 #endif

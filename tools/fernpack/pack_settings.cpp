@@ -26,15 +26,7 @@ bool ReadItem(const PackItem &item, std::string *bytes) {
     bytes->assign(item.data.begin(), item.data.end());
     return true;
   }
-  FILE *file = fopen(item.source.c_str(), "rb");
-  if (file == nullptr) return false;
-  bytes->clear();
-  char block[65536];
-  size_t n;
-  while ((n = fread(block, 1, sizeof block, file)) > 0) bytes->append(block, n);
-  bool ok = ferror(file) == 0;
-  fclose(file);
-  return ok;
+  return ReadFileBytes(item.source, bytes);
 }
 
 }  // namespace
