@@ -104,8 +104,9 @@ ArchiveResult ReadEntryHeader(PackageReader *reader, EntryHeader *entry) {
   return kArchiveOk;
 }
 
-ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry) {
-  int64_t skip = (int64_t)kFileTimeSize + entry->packed_size;
+namespace {
+
+ArchiveResult SkipBytes(PackageReader *reader, int64_t skip) {
   if (reader->position + skip > reader->end) {
     return Fail(reader, kArchiveDamaged, "entry data runs past the end of the archive");
   }
@@ -114,6 +115,16 @@ ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry) {
   }
   reader->position += skip;
   return kArchiveOk;
+}
+
+}  // namespace
+
+ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry) {
+  return SkipBytes(reader, (int64_t)kFileTimeSize + entry->packed_size);
+}
+
+ArchiveResult SkipPackedData(PackageReader *reader, const EntryHeader *entry) {
+  return SkipBytes(reader, (int64_t)entry->packed_size);
 }
 
 ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time) {

@@ -61,6 +61,8 @@ ArchiveResult ReadEntryHeader(PackageReader *reader, EntryHeader *entry);
 
 // Seeks over a file entry's time stamp and packed data (without reading them).
 ArchiveResult SkipEntryData(PackageReader *reader, const EntryHeader *entry);
+// Seeks over the packed data alone, the time stamp having been read.
+ArchiveResult SkipPackedData(PackageReader *reader, const EntryHeader *entry);
 
 // Reads the 8-byte last-write time of a file entry.
 ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time);

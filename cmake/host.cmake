@@ -50,10 +50,16 @@ if(FERN_WIN32_DIR)
   add_test(NAME win32.picture_fixture
            COMMAND ${CMAKE_SOURCE_DIR}/tests/picture_fixture.sh $<TARGET_FILE:fernpack> ${PICTURE_FIXTURE_DIR})
   set_tests_properties(win32.picture_fixture PROPERTIES FIXTURES_SETUP picture LABELS win32)
+  add_test(NAME win32.sample_fixture
+           COMMAND fernpack pack ${CMAKE_SOURCE_DIR}/sample/game -o ${PICTURE_FIXTURE_DIR}/sample-setup.exe
+                   --stub ${FERN_WIN32_DIR}/fernstall.exe --quiet)
+  set_tests_properties(win32.sample_fixture PROPERTIES FIXTURES_SETUP picture LABELS win32
+    DEPENDS win32.picture_fixture)
   add_test(NAME win32.unit_tests
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${FERN_WIN32_DIR}/fernstall_tests.exe)
   set_tests_properties(win32.unit_tests PROPERTIES LABELS win32 TIMEOUT 300
-    FIXTURES_REQUIRED picture ENVIRONMENT FERN_PICTURE_FIXTURE_DIR=${PICTURE_FIXTURE_DIR})
+    FIXTURES_REQUIRED picture
+    ENVIRONMENT "FERN_PICTURE_FIXTURE_DIR=${PICTURE_FIXTURE_DIR};FERN_SAMPLE_PACKAGE=${PICTURE_FIXTURE_DIR}/sample-setup.exe")
   file(GLOB SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.sh)
   foreach(script ${SCENARIOS})
     get_filename_component(name ${script} NAME_WE)

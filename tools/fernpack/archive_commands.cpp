@@ -81,13 +81,10 @@ int RunList(int argc, char **argv) {
     }
     uint64_t file_time = 0;
     if (ReadEntryTime(&reader, &file_time) != kArchiveOk ||
-        FileSeek(reader.file, reader.position + entry.packed_size, SEEK_SET) != 0 ||
-        reader.position + entry.packed_size > reader.end) {
-      reader.failure = "entry data runs past the end of the archive";
+        SkipPackedData(&reader, &entry) != kArchiveOk) {
       ClosePackage(&reader);
       return Damaged("list", argv[0], reader, &entry);
     }
-    reader.position += entry.packed_size;
     printf("%s\tfile\t%u\t%u\t%s\n", DisplayName(entry.name).c_str(), entry.unpacked_size,
            entry.packed_size, FormatFileTime(file_time).c_str());
   }
