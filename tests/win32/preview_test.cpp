@@ -79,7 +79,7 @@ TEST(PreviewWin32, SamplePackageYieldsTheThreePreviewFiles) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   std::sort(present.begin(), present.end());
-  EXPECT_EQ((std::vector<std::string>{"insttscr.rct", "install.env", "readme.txt"}), present);
+  EXPECT_EQ((std::vector<std::string>{"install.env", "insttscr.rct", "readme.txt"}), present);
 
   // Each carries its stored time; the walk consumed the headers of the skipped entries
   // and the whole of the three it unpacked, up to the first nested folder.
