@@ -37,7 +37,7 @@ wintest: setup
 	@$(MAKE) --no-print-directory $(if $(filter $(WIN64_DIR),$(WINTEST_DIR)),win64,win32)
 
 host: setup $(HOST_DIR)/build.ninja
-	cmake $(HOST_DIR) -DFERN_WIN32_DIR=$(abspath $(WINTEST_DIR)) >/dev/null
+	cmake $(HOST_DIR) -DFERN_WIN32_DIR=$(abspath $(WINTEST_DIR)) -DFERN_I686_DIR=$(abspath $(WIN32_DIR)) >/dev/null
 	cmake --build $(HOST_DIR) -j $(JOBS)
 
 build: win32 wintest host

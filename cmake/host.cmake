@@ -42,7 +42,8 @@ add_dependencies(unit_tests fernpack)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 
 # Windows-side tests, when the Windows build directory is known.
-set(FERN_WIN32_DIR "" CACHE PATH "Build directory of the Windows build")
+set(FERN_WIN32_DIR "" CACHE PATH "Build directory of the Windows build the tests run")
+set(FERN_I686_DIR "" CACHE PATH "Build directory of the 32-bit installer")
 if(FERN_WIN32_DIR)
   # The menu picture test compares a decoded surface with pixels that ImageMagick read
   # from the PNG; the files are made natively first.
@@ -64,7 +65,7 @@ if(FERN_WIN32_DIR)
   foreach(script ${SCENARIOS})
     get_filename_component(name ${script} NAME_WE)
     add_test(NAME e2e.${name} COMMAND bash ${script})
-    set_tests_properties(e2e.${name} PROPERTIES LABELS e2e TIMEOUT 600 RUN_SERIAL TRUE
-      ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
+    set_tests_properties(e2e.${name} PROPERTIES LABELS e2e TIMEOUT 1500 RUN_SERIAL TRUE
+      ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERN_I686_DIR=${FERN_I686_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
   endforeach()
 endif()

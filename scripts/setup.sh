@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 qemu-user-static
   wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic
   zlib1g-dev libdeflate-dev libpng-dev googletest libgtest-dev
-  imagemagick xdotool
+  imagemagick xdotool file
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
