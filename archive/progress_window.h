@@ -1,20 +1,39 @@
 // The copy progress window shown while FullMode unpacks the archive. Windows only.
+//
+// A modeless dialog (template COPYINGDELUX) owned by OwnerWindow(): a looping animation,
+// a bar for the file being written (1010), a bar for the whole archive (1019) and the
+// path of the current file (1012). It lives on the extracting thread and is kept alive
+// only by the message draining in UpdateCopyProgress. Not reentrant: at most one window
+// exists at a time.
 #ifndef FERN_ARCHIVE_PROGRESS_WINDOW_H
 #define FERN_ARCHIVE_PROGRESS_WINDOW_H
 
 #include <windows.h>
 #include <stdint.h>
 
-// Opens the window for an archive of `total` bytes; null when it cannot be created (the
-// extraction then runs without display).
+enum {
+  kFileBarId = 1010,
+  kFilePathId = 1012,
+  kTotalBarId = 1019,
+  kAnimationId = 1020,
+};
+
+// Opens the window for an archive of `total` bytes, destroying one left from before; null
+// when it cannot be created (the extraction then runs without display).
 HWND OpenCopyProgressWindow(int64_t total);
 
-// A file is about to be written: shows its path and resets the file bar.
+// A file is about to be written: shows its path and resets the file bar to 0 .. its
+// units (0 .. 0 for a file shorter than one block).
 void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size);
 
 // Moves both bars and drains the message queue (also when window is null).
 void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
 
+// Destroys the window, if any, and drains the queue.
 void CloseCopyProgressWindow();
+
+// 1 once the user pressed Cancel. Cancel only stops the animation: the extraction goes
+// on, and the installer itself never reads this flag.
+int CopyProgressCancelled();
 
 #endif

@@ -55,3 +55,9 @@ foreach(src ${FIXTURE_PROGRAMS})
   add_executable(${name} ${src})
   target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
 endforeach()
+
+# The copy window scenario's stub: unpacks its own package in FullMode with the real copy
+# progress window, so it needs the installer's library and resources.
+add_executable(fullmode_run WIN32 tests/e2e/fullmode/fullmode_run_win32.cpp resources/fernstall.rc)
+target_link_libraries(fullmode_run PRIVATE fern_win32)
+target_link_options(fullmode_run PRIVATE ${WIN32_LINK_OPTIONS} -s)

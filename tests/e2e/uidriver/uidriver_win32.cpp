@@ -15,6 +15,9 @@
 //   caption                            print "caption <title>"
 //   text                               print "text <static texts, joined by |>"
 //   controls                           print "control <id> <class> <text>" per visible child
+//   progress <id>                      print "progress <id> <pos> <low> <high>" of a bar
+//   animating <id> <ms>                print "animating <id> <1|0>": 1 when the control's
+//                                      pixels on the screen change within <ms>
 //   click <id>                         press a button of the current window
 //   type <id> <text>                   set the text of a control of the current window
 //   key <vk>                           press a key in the current window's focused control
@@ -29,6 +32,7 @@
 // In texts, a line feed is printed as \n.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -166,6 +170,53 @@ BOOL CALLBACK ListChild(HWND child, LPARAM param) {
   return TRUE;
 }
 
+// Copies the window's rectangle of the screen into bits (32 bits a pixel).
+void CaptureScreen(HWND window, DWORD *bits, int width, int height) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info;
+  memset(&info, 0, sizeof info);
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void *pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  memcpy(bits, pixels, (size_t)width * height * 4);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+// True when the window's pixels on the screen change within ms (sampled every 50 ms).
+bool ScreenChanges(HWND window, int ms) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0 || width * height > 1 << 20) return false;
+  DWORD *first = (DWORD *)calloc((size_t)width * height, 4);
+  DWORD *next = (DWORD *)calloc((size_t)width * height, 4);
+  bool changed = false;
+  if (first && next) {
+    CaptureScreen(window, first, width, height);
+    for (int waited = 0; waited < ms && !changed; waited += 50) {
+      Sleep(50);
+      CaptureScreen(window, next, width, height);
+      changed = memcmp(first, next, (size_t)width * height * 4) != 0;
+    }
+  }
+  free(first);
+  free(next);
+  return changed;
+}
+
 HWND RequireCurrent() {
   if (!g_current || !IsWindow(g_current)) Fail(L"no current window", L"");
   return g_current;
@@ -223,6 +274,20 @@ void Run(wchar_t **f, int n) {
   } else if (wcscmp(cmd, L"controls") == 0) {
     ChildList list = {nullptr, 0, false};
     EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
+  } else if (wcscmp(cmd, L"progress") == 0 && n == 2) {
+    // The bar's messages carry no pointers, so they work across processes.
+    HWND bar = Control(f[1]);
+    wchar_t text[96];
+    _snwprintf(text, 95, L"%ls\t%d\t%d\t%d", f[1], (int)SendMessageW(bar, PBM_GETPOS, 0, 0),
+               (int)SendMessageW(bar, PBM_GETRANGE, TRUE, 0),
+               (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    text[95] = 0;
+    PrintUtf8(L"progress\t", text);
+  } else if (wcscmp(cmd, L"animating") == 0 && n == 3) {
+    wchar_t text[64];
+    _snwprintf(text, 63, L"%ls\t%d", f[1], ScreenChanges(Control(f[1]), _wtoi(f[2])) ? 1 : 0);
+    text[63] = 0;
+    PrintUtf8(L"animating\t", text);
   } else if (wcscmp(cmd, L"click") == 0 && n == 2) {
     PostMessageW(Control(f[1]), BM_CLICK, 0, 0);
     PrintUtf8(L"clicked\t", f[1]);

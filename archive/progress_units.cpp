@@ -1,0 +1,25 @@
+#include "archive/progress_units.h"
+
+#include "archive/package_format.h"
+
+int32_t ProgressUnits(int64_t bytes) {
+  if (bytes <= 0) return 0;
+  int64_t units = bytes / kArchiveBlockSize;
+  return units > kMaxProgressUnits ? kMaxProgressUnits : (int32_t)units;
+}
+
+int32_t TotalBarHigh(int64_t total) {
+  int32_t units = ProgressUnits(total);
+  return units < 1 ? 1 : units;
+}
+
+int32_t FileBarHigh(uint32_t unpacked_size) { return ProgressUnits((int64_t)unpacked_size); }
+
+int32_t BarPosition(uint64_t bytes_done, int32_t high) {
+  // Above INT64_MAX the division below would see a negative count; such a count is past
+  // every high anyway.
+  if (bytes_done > (uint64_t)INT64_MAX) return high < 0 ? 0 : high;
+  int32_t units = ProgressUnits((int64_t)bytes_done);
+  if (high < 0) return 0;
+  return units > high ? high : units;
+}

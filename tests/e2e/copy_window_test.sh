@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The copy progress window during a FullMode extraction, driven through fullmode_run.exe
+# (a stub that unpacks its own package with the real window): the caption, the path of
+# the current file, both bars in 131072-byte units, the looping animation, and a Cancel
+# that stops only the animation while every file still arrives with its stored time.
+source "$(dirname "$0")/lib.sh"
+T=$'\t'
+RUN_STUB=$WIN_DIR/fullmode_run.exe
+TITLE='ファイルのコピー中...'
+BLOCK=131072
+
+# pack_run <folder> <package>: packs the folder onto the fullmode_run stub.
+pack_run() { "$FERNPACK" pack "$1" -o "$2" --stub "$RUN_STUB" --quiet --no-review; }
+
+# The value fields of the driver's "progress <id> <pos> <low> <high>" lines for one bar.
+bar_values() { awk -F'\t' -v id="$1" '$1 == "progress" && $2 == id { print $3, $4, $5 }' "$OUT"; }
+
+# Each field of the samples never decreases, and the first field rises somewhere.
+rising() {
+  awk 'NR > 1 && $1 < last { bad = 1 } NR > 1 && $1 > last { up = 1 } { last = $1 }
+       END { exit !(up && !bad) }'
+}
+
+scenario "several files: the path and both bars advance, Cancel stops only the animation"
+game=$WORK/game
+mkdir -p "$game/data"
+# Incompressible data, so that the packed sizes match the unpacked ones and the total bar
+# counts blocks of the files themselves.
+head -c $((12 * BLOCK + 5000)) /dev/urandom > "$game/big1.bin"
+head -c $((8 * BLOCK)) /dev/urandom > "$game/data/big2.bin"
+printf 'small\r\n' > "$game/data/small.txt"
+head -c 3000 /dev/urandom > "$game/tiny.dat"
+touch -d '2007-09-26 15:32:00 UTC' "$game/big1.bin" "$game/data/small.txt"
+touch -d '2011-03-01 08:00:00 UTC' "$game/data/big2.bin" "$game/tiny.dat"
+mkdir -p "$WORK/run"
+pack_run "$game" "$WORK/run/run.exe"
+out=$WORK/run/unpacked  # where fullmode_run unpacks: beside itself
+expected_paths=$(for f in big1.bin data/big2.bin data/small.txt tiny.dat; do winpath "$out/$f"; done)
+samples=""
+for i in 1 2 3 4; do
+  samples+="progress${T}1010"$'\n'"progress${T}1019"$'\n'"controls"$'\n'"sleep${T}250"$'\n'
+done
+FULLMODE_PAUSE_MS=250 drive <<END || true
+launch${T}run${T}$(winpath "$WORK/run/run.exe")
+wait-window${T}run${T}#32770${T}${TITLE}${T}30000
+caption
+animating${T}1020${T}600
+${samples}click${T}2
+sleep${T}300
+animating${T}1020${T}600
+${samples}wait-exit${T}run${T}60000
+END
+expect "caption${T}${TITLE}"
+expect "exit${T}11"  # 10 + the Cancel flag: the extraction completed after Cancel
+check "the animation plays, then stops at Cancel" \
+  [ "$(grep '^animating' "$OUT" | cut -f3 | tr -d '\n')" = "10" ]
+paths=$(awk -F'\t' '$1 == "control" && $2 == 1012 { print $4 }' "$OUT" | sort -u)
+echo "    paths shown: $(echo "$paths" | tr '\n' ' ')"
+# Every path shown is the full output path of one of the files.
+known_paths() { [ -n "$paths" ] && ! grep -vxF -- "$expected_paths" <<< "$paths"; }
+check "the path shown is a full output path" known_paths
+check "a big file's path was seen" grep -q 'big' <<< "$paths"
+check "the total bar advances through all samples, after Cancel too" rising <<< "$(bar_values 1019)"
+# The archive holds 20 blocks of incompressible data plus headers and zlib framing.
+total_range_ok() { [ "$(bar_values 1019 | awk '{ print $2 "-" $3 }' | sort -u)" = "0-20" ]; }
+check "the total bar's range counts 131072-byte units" total_range_ok
+file_bar_moved() { bar_values 1010 | awk '$1 > 0 && ($3 == 12 || $3 == 8) { ok = 1 } END { exit !ok }'; }
+check "the file bar moved inside a big file (12 or 8 units)" file_bar_moved
+for f in big1.bin data/big2.bin data/small.txt tiny.dat; do
+  check "$f extracted whole" cmp -s "$game/$f" "$out/$f"
+  check "$f keeps its stored time" [ "$(stat -c %Y "$game/$f")" = "$(stat -c %Y "$out/$f")" ]
+done
+
+scenario "a small archive: total range 0..1, the file bar of a small file 0..0, no path yet"
+mkdir -p "$WORK/small/game"
+printf 'x\r\n' > "$WORK/small/game/one.txt"
+pack_run "$WORK/small/game" "$WORK/small/small.exe"
+FULLMODE_PAUSE_MS=1500 drive <<END || true
+launch${T}run${T}$(winpath "$WORK/small/small.exe")
+wait-window${T}run${T}#32770${T}${TITLE}${T}30000
+controls
+progress${T}1019
+progress${T}1010
+sleep${T}1500
+controls
+progress${T}1010
+progress${T}1019
+wait-exit${T}run${T}60000
+END
+expect "control${T}1012${T}Static${T}"  # emptied before the first file
+expect "progress${T}1019${T}0${T}0${T}1"
+expect "progress${T}1010${T}0${T}0${T}0"
+expect "control${T}1012${T}Static${T}$(winpath "$WORK/small/unpacked/one.txt")"
+expect "exit${T}10"
+check "one.txt extracted" cmp -s "$WORK/small/game/one.txt" "$WORK/small/unpacked/one.txt"
+
+finish

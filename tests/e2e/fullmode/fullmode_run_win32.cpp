@@ -1,0 +1,74 @@
+// fullmode_run: a stub for the copy window scenario. Packed with fernpack like the
+// installer, it unpacks its own appended package in FullMode, with the real copy progress
+// window and its resources, into the folder named by its first argument or, without one,
+// into "unpacked" beside the executable. It ends with 10 + the Cancel flag (10: not
+// cancelled, 11: cancelled), or 2 to 5 when it could not run.
+//
+// FULLMODE_PAUSE_MS in the environment is a pause in milliseconds after the window opens
+// and after each output block, so that a test can watch the bars move on a small package;
+// the window's messages keep being drained while paused.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "archive/extract.h"
+#include "archive/progress_window.h"
+#include "support/window.h"
+
+namespace {
+
+DWORD g_pause_ms = 0;
+
+void Pause() {
+  for (DWORD waited = 0; waited < g_pause_ms; waited += 10) {
+    Sleep(10);
+    PumpMessages();
+  }
+}
+
+void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
+  StartCopyProgressFile((HWND)context, path, unpacked_size);
+}
+
+void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  UpdateCopyProgress((HWND)context, file_bytes, consumed);
+  Pause();
+}
+
+// "<folder of the executable>\unpacked"; false when it does not fit.
+bool DefaultFolder(char *out, DWORD size) {
+  DWORD length = GetModuleFileNameA(nullptr, out, size);
+  if (length == 0 || length >= size) return false;
+  char *slash = strrchr(out, '\\');
+  if (slash == nullptr) return false;
+  slash[1] = '\0';
+  return strlen(out) + sizeof "unpacked" <= size && strcat(out, "unpacked") != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  char folder[MAX_PATH];
+  if (argc >= 2) {
+    snprintf(folder, sizeof folder, "%s", argv[1]);
+  } else if (!DefaultFolder(folder, sizeof folder)) {
+    return 2;
+  }
+  const char *pause = getenv("FULLMODE_PAUSE_MS");
+  if (pause != nullptr) g_pause_ms = (DWORD)atoi(pause);
+  CreateDirectoryA(folder, nullptr);
+
+  PackageReader reader;
+  if (!OpenPackageArchive(&reader)) return 3;
+  HWND window = OpenCopyProgressWindow(reader.archive_length);
+  if (window == nullptr) return 4;
+  Pause();
+  ExtractObserver observer = {window, nullptr, OnFileStarted, OnProgress};
+  ArchiveResult result = ExtractEntries(&reader, folder, kFullMode, &observer);
+  ClosePackage(&reader);
+  CloseCopyProgressWindow();
+  if (result != kArchiveOk) return 5;
+  return 10 + CopyProgressCancelled();
+}
