@@ -139,19 +139,17 @@ ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time) {
 
 ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,
                                void *sink_context) {
-  unsigned char *input = (unsigned char *)AllocateOrWarn(kArchiveBlockSize);
-  unsigned char *output = input != nullptr ? (unsigned char *)AllocateOrWarn(kArchiveBlockSize)
-                                           : nullptr;
-  if (output == nullptr) {
-    ReleaseBlock(input);
-    return Fail(reader, kArchiveNoMemory, "out of memory");
-  }
+  // Both blocks in one allocation: as two blocks of exactly the C library's large-block
+  // size, glibc handed them back to the system after every file and faulted fresh pages in
+  // for the next (about a tenth of the extraction time on a corpus of a few hundred files).
+  unsigned char *input = (unsigned char *)AllocateOrWarn(2 * (size_t)kArchiveBlockSize);
+  if (input == nullptr) return Fail(reader, kArchiveNoMemory, "out of memory");
+  unsigned char *output = input + kArchiveBlockSize;
   z_stream stream;
   memset(&stream, 0, sizeof stream);
   ArchiveResult result = kArchiveOk;
   if (inflateInit_(&stream, kZlibVersion, (int)sizeof(z_stream)) != Z_OK) {
     ReleaseBlock(input);
-    ReleaseBlock(output);
     return Fail(reader, kArchiveDamaged, "zlib cannot be initialised");
   }
   uint32_t remaining = entry->packed_size;
@@ -186,7 +184,6 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
       }
       if (inflateEnd(&stream) != Z_OK) result = Fail(reader, kArchiveDamaged, "zlib error");
       ReleaseBlock(input);
-      ReleaseBlock(output);
       return result;
     }
     if (status != Z_OK) {
@@ -205,7 +202,6 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
   }
   inflateEnd(&stream);
   ReleaseBlock(input);
-  ReleaseBlock(output);
   return result;
 }
 

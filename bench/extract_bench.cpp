@@ -1,0 +1,55 @@
+// Extraction: the installer's core against bare inflate and bare write loops over the same
+// package (extract_bench_loops.h), natively. A benchmark, not a test.
+//
+//   extract_bench <setup.exe> <output-folder> [rounds [core|inflate|write|fused]]
+//
+// Put the output folder on tmpfs (/dev/shm) so that writes go to the page cache.
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "bench/extract_bench_loops.h"
+#include "tools/fernpack/sjis_names.h"
+
+namespace {
+
+// The host layout fernpack extract uses: "data\\a.txt" under folder is folder/data/a.txt.
+int JoinHostPath(void *, const char *folder, const char *name, char *out, int size) {
+  std::string relative;
+  if (!EntryNameToHostPath(name, &relative)) return -1;
+  std::string path = std::string(folder) + "/" + relative;
+  if (path.size() + 1 > (size_t)size) return -1;
+  memcpy(out, path.c_str(), path.size() + 1);
+  return 0;
+}
+
+// Stand-ins for the progress window: they take what the window would show.
+struct Progress {
+  const char *path;
+  uint64_t file_bytes;
+  int64_t consumed;
+};
+
+void OnFileStarted(void *context, const char *path, uint32_t) {
+  ((Progress *)context)->path = path;
+}
+
+void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  ((Progress *)context)->file_bytes = file_bytes;
+  ((Progress *)context)->consumed = consumed;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: extract_bench <setup.exe> <output-folder> [rounds [core|inflate|write|fused]]\n");
+    return 2;
+  }
+  int rounds = argc > 3 ? atoi(argv[3]) : 5;
+  Progress progress = {nullptr, 0, 0};
+  ExtractObserver observer = {&progress, JoinHostPath, OnFileStarted, OnProgress};
+  return bench::Run("native", argv[1], argv[2], rounds < 1 ? 1 : rounds,
+                    argc > 4 ? argv[4] : nullptr, JoinHostPath, &observer);
+}
