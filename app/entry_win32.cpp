@@ -1,12 +1,13 @@
 // The installer's entry: prepares the WorkFolder, unpacks the preview files from the
 // package appended to this executable, checks that the settings file arrived, reads the
-// settings and refuses to run twice with the same title.
+// settings, refuses to run twice with the same title and shows the main menu.
 #include <windows.h>
 
 #include <objbase.h>
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "app/menu.h"
 #include "app/workfolder.h"
 #include "archive/extract.h"
 #include "settings/section_lists.h"
@@ -41,7 +42,6 @@ void GuardSingleInstance() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  (void)instance;
   CoInitialize(nullptr);
   atexit(ReleaseCom);
 
@@ -57,6 +57,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   LoadSectionLists(kSettingsFileName);
   GuardSingleInstance();
 
-  RemoveWorkFolder();
+  // The menu removes the WorkFolder when it closes. A menu that cannot be created at all
+  // would fail again if shown again, so the program ends instead.
+  if (RunMainMenu(instance) != 0) {
+    RemoveWorkFolder();
+    exit(-1);
+  }
   return 0;
 }

@@ -15,6 +15,10 @@
 //   caption                            print "caption <title>"
 //   text                               print "text <static texts, joined by |>"
 //   controls                           print "control <id> <class> <text>" per visible child
+//   controls-y                         print "control-y <id> <screen y> <text>" per visible
+//                                      child (y of its top edge, to tell a column's order)
+//   focus                              print "focus <id>" of the current window's program's
+//                                      focused control (0 when none)
 //   progress <id>                      print "progress <id> <pos> <low> <high>" of a bar
 //   animating <id> <ms>                print "animating <id> <1|0>": 1 when the control's
 //                                      pixels on the screen change within <ms>
@@ -148,6 +152,7 @@ struct ChildList {
   wchar_t *out;
   size_t size;
   bool statics_only;
+  bool with_y;
 };
 
 BOOL CALLBACK ListChild(HWND child, LPARAM param) {
@@ -161,6 +166,13 @@ BOOL CALLBACK ListChild(HWND child, LPARAM param) {
     if (_wcsicmp(cls, L"Static") != 0 || text[0] == 0) return TRUE;
     if (list->out[0]) wcsncat(list->out, L"|", list->size - wcslen(list->out) - 1);
     wcsncat(list->out, text, list->size - wcslen(list->out) - 1);
+  } else if (list->with_y) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    wchar_t line[2300];
+    _snwprintf(line, 2299, L"%d\t%ld\t%ls", GetDlgCtrlID(child), rect.top, text);
+    line[2299] = 0;
+    PrintUtf8(L"control-y\t", line);
   } else {
     wchar_t line[2300];
     _snwprintf(line, 2299, L"%d\t%ls\t%ls", GetDlgCtrlID(child), cls, text);
@@ -268,12 +280,28 @@ void Run(wchar_t **f, int n) {
     PrintUtf8(L"caption\t", title);
   } else if (wcscmp(cmd, L"text") == 0) {
     wchar_t out[4096] = L"";
-    ChildList list = {out, 4096, true};
+    ChildList list = {out, 4096, true, false};
     EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
     PrintUtf8(L"text\t", out);
   } else if (wcscmp(cmd, L"controls") == 0) {
-    ChildList list = {nullptr, 0, false};
+    ChildList list = {nullptr, 0, false, false};
     EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
+  } else if (wcscmp(cmd, L"controls-y") == 0) {
+    ChildList list = {nullptr, 0, false, true};
+    EnumChildWindows(RequireCurrent(), ListChild, (LPARAM)&list);
+  } else if (wcscmp(cmd, L"focus") == 0) {
+    HWND w = RequireCurrent();
+    GUITHREADINFO info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    int id = 0;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) && info.hwndFocus) {
+      id = GetDlgCtrlID(info.hwndFocus);
+    }
+    wchar_t text[32];
+    _snwprintf(text, 31, L"%d", id);
+    text[31] = 0;
+    PrintUtf8(L"focus\t", text);
   } else if (wcscmp(cmd, L"progress") == 0 && n == 2) {
     // The bar's messages carry no pointers, so they work across processes.
     HWND bar = Control(f[1]);
