@@ -4,13 +4,14 @@
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 
-scenario "a second start with the same title says so and ends with 0"
+scenario "a second start with the same title says so and ends with 0; the first goes on"
 make_game "$WORK/game" "ふぇるん冒険記"
 pack_game "$WORK/game" "$WORK/setup.exe"
 before=$(workfolders)
 drive <<END || true
 clear-clipboard
-hold-mutex${T}ふぇるん冒険記 スタートアップ
+launch${T}first${T}$(winpath "$WORK/setup.exe")
+wait-window${T}first${T}#32770${T}ふぇるん冒険記 スタートアップ${T}60000
 launch${T}second${T}$(winpath "$WORK/setup.exe")
 wait-box${T}second${T}60000
 caption
@@ -18,18 +19,22 @@ text
 clipboard
 click${T}1
 wait-exit${T}second${T}60000
+wait-window${T}first${T}#32770${T}ふぇるん冒険記 スタートアップ${T}1000
+close
+wait-exit${T}first${T}60000
 END
 expect "caption${T}ふぇるん冒険記"
 expect "text${T}[ ふぇるん冒険記 スタートアップ ] は既に起動中です"
 expect "clipboard${T}"
-expect "exit${T}0"
-check "the second instance removed its WorkFolder" [ "$(workfolders)" -eq "$before" ]
+check "both ended with 0" [ "$(grep -c "^exit${T}0$" "$OUT")" -eq 2 ]
+check "both instances removed their WorkFolders" [ "$(workfolders)" -eq "$before" ]
 
 scenario "installers with different titles run side by side"
 drive <<END || true
 hold-mutex${T}別のゲーム スタートアップ
 launch${T}other${T}$(winpath "$WORK/setup.exe")
-expect-no-window${T}other${T}#32770${T}1500
+wait-window${T}other${T}#32770${T}ふぇるん冒険記 スタートアップ${T}60000
+close
 wait-exit${T}other${T}60000
 END
 expect "exit${T}0"

@@ -29,7 +29,7 @@ END
   check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
 }
 
-scenario "a sound package starts, unpacks its preview and ends with 0"
+scenario "a sound package starts, unpacks its preview, shows the menu and ends with 0"
 make_game "$WORK/game"
 mkdir -p "$WORK/game/manual"
 printf 'help\r\n' > "$WORK/game/manual/help.txt"
@@ -37,7 +37,8 @@ pack_game "$WORK/game" "$WORK/sound.exe"
 before=$(workfolders)
 drive <<END || true
 launch${T}setup${T}$(winpath "$WORK/sound.exe")
-expect-no-window${T}setup${T}#32770${T}1500
+wait-window${T}setup${T}#32770${T}テストゲーム スタートアップ${T}60000
+close
 wait-exit${T}setup${T}60000
 END
 expect "exit${T}0"
