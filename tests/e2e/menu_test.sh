@@ -5,11 +5,13 @@
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 
-# disc <folder> <readme label or -> [directx|directx-file]: a game packed as
-# <folder>/setup.exe, as on a disc; with "directx" a DirectX folder beside it whose
-# dxsetup.exe records that it ran, with "directx-file" a plain file named DirectX.
+# disc <folder> <readme label or -> [extras]: a game packed as <folder>/setup.exe, as on
+# a disc. Extras: "directx", a DirectX folder beside it whose dxsetup.exe records that it
+# ran; "directx-file", a plain file named DirectX there; "bad-picture", a menu picture
+# that does not decode.
 disc() {
-  local folder=$1 readme=$2 extra=${3:-}
+  local folder=$1 readme=$2 extra
+  shift 2
   mkdir -p "$folder"
   make_game "$folder/game" "メニュー試験"
   if [ "$readme" != - ]; then
@@ -17,11 +19,14 @@ disc() {
       | iconv -f UTF-8 -t CP932 >> "$folder/game/install.env"
     printf 'manual\r\n' > "$folder/game/manual.txt"
   fi
+  for extra in "$@"; do
+    case $extra in
+      directx) mkdir -p "$folder/DirectX" && cp "$WIN_DIR/record_run.exe" "$folder/DirectX/dxsetup.exe" ;;
+      directx-file) printf 'x' > "$folder/DirectX" ;;
+      bad-picture) rm -f "$folder/game/insttscr.png" && printf 'not a picture' > "$folder/game/insttscr.rct" ;;
+    esac
+  done
   pack_game "$folder/game" "$folder/setup.exe"
-  case $extra in
-    directx) mkdir -p "$folder/DirectX" && cp "$WIN_DIR/record_run.exe" "$folder/DirectX/dxsetup.exe" ;;
-    directx-file) printf 'x' > "$folder/DirectX" ;;
-  esac
 }
 
 # The column as the driver saw it, from the bottom up: "<id> <label>" per line.
@@ -115,8 +120,8 @@ check "the WorkFolder stays" [ "$(workfolders)" -eq "$((before + 1))" ]
 find "$(wine_temp_dir)" -maxdepth 1 -name 'TempQVInstallFolder_*' -newer "$WORK/readme/setup.exe" \
   -exec rm -rf {} +
 
-scenario "neither (a plain file named DirectX is no folder): exit and install only"
-disc "$WORK/plain" - directx-file
+scenario "neither (a plain file named DirectX is no folder), no picture: exit and install"
+disc "$WORK/plain" - directx-file bad-picture
 before=$(workfolders)
 drive <<END || true
 $(open_menu "$WORK/plain")
