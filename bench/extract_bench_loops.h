@@ -237,7 +237,7 @@ inline double TimeWrite(const Corpus &corpus) {
 }
 
 // Runs the three loops side by side `rounds` times and prints the best of each and the
-// ratio, then one line for scripts: "RESULT label core inflate write ratio MB fused". With
+// ratio, then one line for scripts: "RESULT label core inflate write ratio MB fused files". With
 // only ("core", "inflate", "write" or "fused") it runs that loop alone, for a profiler.
 inline int Run(const char *label, const char *package, const char *folder, int rounds,
                const char *only, PathJoiner join, const ExtractObserver *observer) {
@@ -285,8 +285,8 @@ inline int Run(const char *label, const char *package, const char *folder, int r
          mb / fused);
   printf("  core / (inflate + write) = %.3f, core / fused = %.3f\n",
          core / (inflate_only + write_only), core / fused);
-  printf("RESULT %s %.4f %.4f %.4f %.4f %.1f %.4f\n", label, core, inflate_only, write_only,
-         core / (inflate_only + write_only), mb, fused);
+  printf("RESULT %s %.4f %.4f %.4f %.4f %.1f %.4f %zu\n", label, core, inflate_only,
+         write_only, core / (inflate_only + write_only), mb, fused, corpus.files);
   return 0;
 }
 

@@ -61,3 +61,12 @@ endforeach()
 add_executable(fullmode_run WIN32 tests/e2e/fullmode/fullmode_run_win32.cpp resources/fernstall.rc)
 target_link_libraries(fullmode_run PRIVATE fern_win32)
 target_link_options(fullmode_run PRIVATE ${WIN32_LINK_OPTIONS} -s)
+
+# Benchmark programs for scripts/bench.sh (run under Wine; not part of the tests). The
+# extraction benchmark carries the installer's resources for its progress window.
+add_executable(extract_bench_win32 bench/win32/extract_bench_win32.cpp resources/fernstall.rc)
+add_executable(startup_bench_win32 bench/win32/startup_bench_win32.cpp)
+foreach(name extract_bench_win32 startup_bench_win32)
+  target_link_libraries(${name} PRIVATE fern_win32)
+  target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
+endforeach()

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Writes a game-shaped folder for the benchmarks, the same bytes for the same arguments.
 
-    make_corpus.py <folder> [--mb N] [--seed S]
+    make_corpus.py <folder> [--mb N] [--seed S] [--media-only]
 
 About N MB (default 300) in a few hundred files from a few bytes to tens of MB, by bytes:
 40 % already-compressed media (random bytes), 30 % raw images and audio (structured but
 noisy samples), 30 % text and scripts. Top-level files include the settings, the menu
 picture and a readme, so the folder packs as a real game does.
+
+--media-only writes N MB of already-compressed media in files of up to 64 MB at the top
+level, where the installer's preview has to pass over them, for the start-up benchmark.
 """
 import argparse
 import math
@@ -115,6 +118,7 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--mb", type=float, default=300)
     parser.add_argument("--seed", type=int, default=20261209)
+    parser.add_argument("--media-only", action="store_true")
     args = parser.parse_args()
     total = int(args.mb * 1e6)
     rng = random.Random(args.seed)
@@ -126,6 +130,16 @@ def main():
     os.makedirs(args.folder)
     for name in ("install.env", "insttscr.png", "readme.txt"):
         shutil.copy(os.path.join(sample, name), os.path.join(args.folder, name))
+
+    if args.media_only:
+        left, i = total, 0
+        while left > 0:
+            size = min(left, 64 << 20)
+            write(os.path.join(args.folder, "movie%03d.mpg" % i), rng.randbytes(size))
+            left -= size
+            i += 1
+        print("make_corpus: %d files, %.1f MB in %s" % (i + 3, total / 1e6, args.folder))
+        return 0
 
     # Largest files scale with the corpus, so a small one keeps the same shape.
     largest = max(64 << 10, total // 12)

@@ -115,9 +115,25 @@ struct Packed {
   uint64_t packed_size = 0;
 };
 
-bool ReadWholeFile(const PackItem &item, std::vector<unsigned char> *data, std::string *error) {
+// A worker's buffers, kept from file to file: growing them only when a file is larger
+// than any before spares the page faults and zero-filling of fresh buffers per file.
+struct Scratch {
+  std::vector<unsigned char> input;
+  std::vector<unsigned char> output;
+  struct libdeflate_compressor *compressor = nullptr;  // at the chosen level
+  struct libdeflate_compressor *fast = nullptr;        // level 1, for sampling
+  struct libdeflate_compressor *store = nullptr;       // level 0: stored blocks
+};
+
+void Reserve(std::vector<unsigned char> *buffer, size_t size) {
+  if (buffer->size() < size) buffer->resize(size);
+}
+
+// Reads the file into scratch->input; its size is item.size (or the generated data's).
+bool ReadWholeFile(const PackItem &item, Scratch *scratch, std::string *error) {
   if (item.generated) {
-    *data = item.data;
+    Reserve(&scratch->input, item.data.size());
+    if (!item.data.empty()) memcpy(scratch->input.data(), item.data.data(), item.data.size());
     return true;
   }
   FILE *f = fopen(item.source.c_str(), "rb");
@@ -125,8 +141,8 @@ bool ReadWholeFile(const PackItem &item, std::vector<unsigned char> *data, std::
     *error = Describe("cannot read", item.source);
     return false;
   }
-  data->resize(item.size);
-  size_t got = item.size ? fread(data->data(), 1, item.size, f) : 0;
+  Reserve(&scratch->input, item.size);
+  size_t got = item.size ? fread(scratch->input.data(), 1, item.size, f) : 0;
   bool changed = got != item.size || fgetc(f) != EOF;
   fclose(f);
   if (changed) {
@@ -138,7 +154,7 @@ bool ReadWholeFile(const PackItem &item, std::vector<unsigned char> *data, std::
 }
 
 // Inflates the stream with zlib, as the installer will, and compares it with the input.
-bool VerifyStream(const std::vector<unsigned char> &input, const unsigned char *stream,
+bool VerifyStream(const unsigned char *input, size_t input_size, const unsigned char *stream,
                   size_t stream_size) {
   z_stream z;
   memset(&z, 0, sizeof z);
@@ -153,31 +169,56 @@ bool VerifyStream(const std::vector<unsigned char> &input, const unsigned char *
     z.avail_out = sizeof out;
     status = inflate(&z, Z_NO_FLUSH);
     size_t n = sizeof out - z.avail_out;
-    if (offset + n > input.size() || (n > 0 && memcmp(out, input.data() + offset, n) != 0)) {
+    if (offset + n > input_size || (n > 0 && memcmp(out, input + offset, n) != 0)) {
       status = Z_DATA_ERROR;
       break;
     }
     offset += n;
   } while (status == Z_OK);
   inflateEnd(&z);
-  return status == Z_STREAM_END && z.avail_in == 0 && offset == input.size();
+  return status == Z_STREAM_END && z.avail_in == 0 && offset == input_size;
 }
 
-bool CompressInMemory(const PackItem &item, int level, struct libdeflate_compressor *compressor,
-                      Packed *out) {
-  std::vector<unsigned char> input;
-  if (!ReadWholeFile(item, &input, &out->error)) return false;
-  size_t bound = libdeflate_zlib_compress_bound(compressor, input.size());
-  out->data.resize(bound);
-  size_t n = libdeflate_zlib_compress(compressor, input.data(), input.size(), out->data.data(),
-                                      bound);
+// Files of at least this size are sampled before they are compressed.
+const size_t kSampledFileSize = 256 << 10;
+const int kSamples = 8;
+const size_t kSampleSize = 8 << 10;
+
+// Already-packed media (compressed sound, video and pictures) does not shrink: searching it
+// for matches costs time and gains nothing, and stored blocks are the smallest stream for
+// it. True when samples spread over the file do not shrink by even half a percent at the
+// fastest level; such a file is stored. The samples are few and small, so a compressible
+// file pays well under a millisecond for the test.
+bool LooksIncompressible(const unsigned char *input, size_t size,
+                         struct libdeflate_compressor *fast) {
+  if (size < kSampledFileSize) return false;
+  unsigned char packed[kSampleSize + 1024];
+  size_t packed_total = 0;
+  size_t stride = (size - kSampleSize) / (kSamples - 1);
+  for (int i = 0; i < kSamples; i++) {
+    size_t n = libdeflate_deflate_compress(fast, input + stride * i, kSampleSize, packed,
+                                           sizeof packed);
+    packed_total += n == 0 ? kSampleSize : n;
+  }
+  return packed_total * 1000 >= (size_t)kSamples * kSampleSize * 995;
+}
+
+bool CompressInMemory(const PackItem &item, int level, Scratch *scratch, Packed *out) {
+  if (!ReadWholeFile(item, scratch, &out->error)) return false;
+  size_t size = item.generated ? item.data.size() : (size_t)item.size;
+  const unsigned char *input = scratch->input.data();
+  struct libdeflate_compressor *compressor = scratch->compressor;
+  if (level > 0 && LooksIncompressible(input, size, scratch->fast)) compressor = scratch->store;
+  size_t bound = libdeflate_zlib_compress_bound(compressor, size);
+  Reserve(&scratch->output, bound);
+  size_t n = libdeflate_zlib_compress(compressor, input, size, scratch->output.data(), bound);
   if (n == 0) {
     out->error = "compression failed: " + item.relative;
     return false;
   }
-  out->data.resize(n);
+  out->data.assign(scratch->output.data(), scratch->output.data() + n);
   out->packed_size = n;
-  if (!VerifyStream(input, out->data.data(), n)) {
+  if (!VerifyStream(input, size, out->data.data(), n)) {
     out->error = "compressed stream does not inflate to the file (level " +
                  std::to_string(level) + "): " + item.relative;
     return false;
@@ -247,7 +288,10 @@ struct Pipeline {
 };
 
 void Worker(Pipeline *pipe) {
-  struct libdeflate_compressor *compressor = libdeflate_alloc_compressor(pipe->level);
+  Scratch scratch;
+  scratch.compressor = libdeflate_alloc_compressor(pipe->level);
+  scratch.fast = libdeflate_alloc_compressor(1);
+  scratch.store = libdeflate_alloc_compressor(0);
   for (;;) {
     size_t index;
     {
@@ -265,9 +309,10 @@ void Worker(Pipeline *pipe) {
     Packed packed;
     bool ok = true;
     if (!item.is_folder) {
-      ok = compressor == nullptr ? (packed.error = "cannot set up compression", false)
+      ok = scratch.compressor == nullptr || scratch.fast == nullptr || scratch.store == nullptr
+               ? (packed.error = "cannot set up compression", false)
            : (item.generated || item.size <= kInMemoryLimit)
-               ? CompressInMemory(item, pipe->level, compressor, &packed)
+               ? CompressInMemory(item, pipe->level, &scratch, &packed)
                : CompressToSpill(item, pipe->level, &packed);
     }
     (void)ok;
@@ -279,7 +324,9 @@ void Worker(Pipeline *pipe) {
     }
     pipe->changed.notify_all();
   }
-  libdeflate_free_compressor(compressor);
+  libdeflate_free_compressor(scratch.compressor);
+  libdeflate_free_compressor(scratch.fast);
+  libdeflate_free_compressor(scratch.store);
 }
 
 bool WriteBytes(FILE *out, const void *data, size_t size) {

@@ -1,0 +1,91 @@
+// Extraction under Windows (run under Wine here): the installer's core against bare
+// inflate and bare write loops over the same package, with the same zlib built for
+// Windows (extract_bench_loops.h). The core runs with FullMode's observer: the progress
+// calls after every block, which drain the message queue, here with no window (as in the
+// preview). Then, for the record:
+//   - the core once more with the installer's copy progress window shown and updated
+//     (its template and animation are linked in);
+//   - what one drain of an empty message queue and one restore of a file's time cost,
+//     the two platform calls the core makes that the bare loops do not.
+// A benchmark, not a test.
+//
+//   extract_bench_win32.exe <setup.exe> <output-folder> [rounds [core|inflate|write|fused]]
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include "archive/progress_window.h"
+#include "bench/extract_bench_loops.h"
+#include "support/sjis.h"
+#include "support/window.h"
+
+namespace {
+
+void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
+  StartCopyProgressFile((HWND)context, path, unpacked_size);
+}
+
+void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  UpdateCopyProgress((HWND)context, file_bytes, consumed);
+}
+
+int JoinPath(void *, const char *folder, const char *name, char *out, int size) {
+  return JoinEntryPath(folder, name, out, size);
+}
+
+// Microseconds per call of PumpMessages on an empty queue and of SetFileLastWrite.
+void TimePlatformCalls(const char *folder) {
+  const int kCalls = 2000;
+  bench::Clock::time_point start = bench::Clock::now();
+  for (int i = 0; i < kCalls; i++) PumpMessages();
+  double pump = bench::Seconds(start) / kCalls * 1e6;
+  char path[kPathSize];
+  JoinEntryPath(folder, "time-probe.bin", path, sizeof path);
+  FILE *probe = fopen(path, "wb");
+  if (probe != nullptr) fclose(probe);
+  start = bench::Clock::now();
+  for (int i = 0; i < kCalls; i++) SetFileLastWrite(path, kFileTimeUnixEpoch + (uint64_t)i);
+  double stamp = bench::Seconds(start) / kCalls * 1e6;
+  remove(path);
+  printf("  one drain of an empty message queue %.1f us, one restore of a file time %.1f us\n",
+         pump, stamp);
+  printf("RESULT wine-calls %.2f %.2f\n", pump, stamp);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    fprintf(stderr, "usage: extract_bench_win32 <setup.exe> <output-folder> "
+                    "[rounds [core|inflate|write|fused]]\n");
+    return 2;
+  }
+  int rounds = argc > 3 ? atoi(argv[3]) : 5;
+  if (rounds < 1) rounds = 1;
+  const char *only = argc > 4 ? argv[4] : nullptr;
+  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress};
+  int result = bench::Run("wine", argv[1], argv[2], rounds, only, JoinPath, &observer);
+  if (result != 0 || only != nullptr) return result;
+
+  TimePlatformCalls(argv[2]);
+  PackageReader reader;
+  if (OpenPackage(argv[1], &reader) != kArchiveOk) return 1;
+  ClosePackage(&reader);
+  HWND window = OpenCopyProgressWindow(reader.archive_length);
+  if (window == nullptr) {
+    fprintf(stderr, "extract_bench_win32: the progress window cannot be opened\n");
+    return 1;
+  }
+  ExtractObserver shown = {window, nullptr, OnFileStarted, OnProgress};
+  double best = 1e9;
+  for (int round = 0; round < 2; round++) {
+    bench::ClearFolder(argv[2]);
+    double t = bench::TimeCore(argv[1], argv[2], &shown);
+    if (t < best) best = t;
+  }
+  CloseCopyProgressWindow();
+  bench::ClearFolder(argv[2]);
+  printf("  core with the progress window shown %.3f s (best of 2)\n", best);
+  printf("RESULT wine-window %.4f\n", best);
+  return 0;
+}
