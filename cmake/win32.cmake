@@ -24,6 +24,14 @@ endif()
 configure_file(resources/fernstall.manifest.in ${CMAKE_BINARY_DIR}/resources/fernstall.manifest @ONLY)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources")
 
+# windres writes no dependency file: name what fernstall.rc includes, so that editing a
+# dialog, the animation or the icon rebuilds the resources.
+file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc
+     ${CMAKE_SOURCE_DIR}/resources/*.h ${CMAKE_SOURCE_DIR}/resources/*.avi
+     ${CMAKE_SOURCE_DIR}/resources/*.ico)
+set_source_files_properties(resources/fernstall.rc PROPERTIES OBJECT_DEPENDS
+  "${RESOURCE_INPUTS};${CMAKE_BINARY_DIR}/resources/fernstall.manifest")
+
 add_executable(fernstall WIN32 app/entry_win32.cpp resources/fernstall.rc)
 target_link_libraries(fernstall PRIVATE fern_win32)
 target_link_options(fernstall PRIVATE ${WIN32_LINK_OPTIONS} -s)
