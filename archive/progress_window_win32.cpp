@@ -14,9 +14,11 @@ struct CopyWindowState {
   int64_t total;   // archive bytes, recorded at opening
   int32_t total_high;  // range ends of the bars, in block units
   int32_t file_high;
+  int32_t total_position;  // last positions sent; -1 after a new range
+  int32_t file_position;
   int cancelled;
 };
-CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, 0};
+CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, 0};
 
 const char kTemplateName[] = "COPYINGDELUX";
 const char kAnimationName[] = "AVI_FILECOPY";
@@ -26,11 +28,22 @@ const char kAnimationName[] = "AVI_FILECOPY";
 // checked; a bar that refuses a value just shows less.
 void SetBarRange(HWND dialog, int id, int32_t high) {
   SendDlgItemMessageA(dialog, id, PBM_SETRANGE32, 0, (LPARAM)high);
-  if (id == kFileBarId) g_copy.file_high = high;
-  if (id == kTotalBarId) g_copy.total_high = high;
+  if (id == kFileBarId) {
+    g_copy.file_high = high;
+    g_copy.file_position = -1;
+  }
+  if (id == kTotalBarId) {
+    g_copy.total_high = high;
+    g_copy.total_position = -1;
+  }
 }
 
+// A bar is only told its position when the position changes: every message repaints it,
+// and under Wine that costs more than the block it reports.
 void SetBarPosition(HWND dialog, int id, int32_t position) {
+  int32_t *last = id == kFileBarId ? &g_copy.file_position : &g_copy.total_position;
+  if (*last == position) return;
+  *last = position;
   SendDlgItemMessageA(dialog, id, PBM_SETPOS, (WPARAM)position, 0);
 }
 

@@ -11,6 +11,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <string.h>
+
 #include <string>
 
 namespace {
@@ -148,6 +150,26 @@ TEST_F(PackToolTest, RefusedInputsLeaveNoOutput) {
   }
   EXPECT_EQ(1, Run("pack " + dir_ + "/missing -o " + dir_ + "/out.exe --stub " + stub_));
   EXPECT_TRUE(NoOutputLeft());
+}
+
+TEST_F(PackToolTest, IncompressibleFilesAreStoredAndComeBackWhole) {
+  std::string noise(1 << 20, '\0');
+  uint32_t state = 12345;
+  for (char &c : noise) {
+    state = state * 1103515245u + 12345u;
+    c = (char)(state >> 24);
+  }
+  Write(game_ + "/media.ogg", noise);
+  std::string out = dir_ + "/out.exe";
+  ASSERT_EQ(0, Pack(out)) << output_;
+  ASSERT_EQ(0, Run("list " + out));
+  // Stored deflate blocks cost 5 bytes per 65535, plus the zlib header and trailer.
+  size_t at = output_.find("media.ogg\tfile\t1048576\t");
+  ASSERT_NE(std::string::npos, at) << output_;
+  long packed = atol(output_.c_str() + at + strlen("media.ogg\tfile\t1048576\t"));
+  EXPECT_LE(packed, 1048576 + 17 * 5 + 6);
+  ASSERT_EQ(0, Run("extract " + out + " " + dir_ + "/x")) << output_;
+  EXPECT_EQ(noise, Read(dir_ + "/x/media.ogg"));
 }
 
 TEST_F(PackToolTest, VerifyFindsDamage) {

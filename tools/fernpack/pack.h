@@ -23,7 +23,7 @@ struct PackOptions {
   std::string folder;
   std::string output;
   std::string stub;          // empty: look beside fernpack
-  int level = 9;             // compression level, 0-12
+  int level = 7;             // compression level, 0-12 (see pack_command.cpp)
   int jobs = 0;              // 0: one per core
   bool quiet = false;
   // Checks settings and picture and converts the PNG picture. Off only for building
