@@ -14,15 +14,6 @@
 
 namespace {
 
-// The host layout fernpack extract uses: "data\\a.txt" under folder is folder/data/a.txt.
-int JoinHostPath(void *, const char *folder, const char *name, char *out, int size) {
-  std::string relative;
-  if (!EntryNameToHostPath(name, &relative)) return -1;
-  std::string path = std::string(folder) + "/" + relative;
-  if (path.size() + 1 > (size_t)size) return -1;
-  memcpy(out, path.c_str(), path.size() + 1);
-  return 0;
-}
 
 // Stand-ins for the progress window: they take what the window would show.
 struct Progress {
@@ -49,7 +40,7 @@ int main(int argc, char **argv) {
   }
   int rounds = argc > 3 ? atoi(argv[3]) : 5;
   Progress progress = {nullptr, 0, 0};
-  ExtractObserver observer = {&progress, JoinHostPath, OnFileStarted, OnProgress};
+  ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress};
   return bench::Run("native", argv[1], argv[2], rounds < 1 ? 1 : rounds,
-                    argc > 4 ? argv[4] : nullptr, JoinHostPath, &observer);
+                    argc > 4 ? argv[4] : nullptr, JoinHostEntryPath, &observer);
 }

@@ -47,15 +47,6 @@ int CountingSink(void *context, const unsigned char *, uint32_t, uint64_t total_
   return 0;
 }
 
-// Maps "data\\a.txt" under folder to "folder/data/a.txt" in UTF-8.
-int MakeHostPath(void *, const char *folder, const char *name, char *out, int size) {
-  std::string relative;
-  if (!EntryNameToHostPath(name, &relative)) return -1;
-  std::string path = std::string(folder) + "/" + relative;
-  if (path.size() + 1 > (size_t)size) return -1;
-  memcpy(out, path.c_str(), path.size() + 1);
-  return 0;
-}
 
 }  // namespace
 
@@ -110,7 +101,7 @@ int RunExtract(int argc, char **argv) {
   if (OpenPackage(argv[0], &reader) != kArchiveOk) {
     return Damaged("extract", argv[0], reader, nullptr);
   }
-  ExtractObserver observer = {nullptr, MakeHostPath, nullptr, nullptr};
+  ExtractObserver observer = {nullptr, JoinHostEntryPath, nullptr, nullptr};
   ArchiveResult r =
       ExtractEntries(&reader, argv[1], preview ? kPreviewMode : kFullMode, &observer);
   ClosePackage(&reader);

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <iconv.h>
+#include <string.h>
 
 #include "support/sjis.h"
 
@@ -66,4 +67,13 @@ bool HostPathToEntryName(const std::string &path, std::string *name) {
     if (n == 2) name->push_back(p[1]);
   }
   return true;
+}
+
+int JoinHostEntryPath(void *, const char *folder, const char *name, char *out, int size) {
+  std::string relative;
+  if (!EntryNameToHostPath(name, &relative)) return -1;
+  std::string path = std::string(folder) + "/" + relative;
+  if (path.size() + 1 > (size_t)size) return -1;
+  memcpy(out, path.c_str(), path.size() + 1);
+  return 0;
 }

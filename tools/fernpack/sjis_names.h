@@ -15,6 +15,10 @@ bool SjisToUtf8(const std::string &sjis, std::string *utf8);
 // found character by character, so a 0x5C trail byte stays part of its character.
 bool EntryNameToHostPath(const char *name, std::string *path);
 
+// ExtractObserver::make_path for host extraction: "data\\a.txt" under folder becomes
+// folder/data/a.txt in UTF-8; -1 when the name is not Shift-JIS or the path does not fit.
+int JoinHostEntryPath(void *context, const char *folder, const char *name, char *out, int size);
+
 // A host relative path (slashes) as an archive entry name (backslashes), in Shift-JIS.
 bool HostPathToEntryName(const std::string &path, std::string *name);
 
