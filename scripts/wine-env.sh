@@ -34,6 +34,9 @@ wine_prefix_ready() {
         echo 0 > "$fern_binfmt_entry" && masked=1
       fi
       "$FERN_WINE" wineboot -i >/dev/null 2>&1 || true
+      # A new prefix has the class "txtfile" (open with notepad) but does not always map
+      # .txt to it; Windows does, and the menu's readme button relies on it.
+      "$FERN_WINE" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 || true
       wineserver -w
       [ -n "$masked" ] && echo 1 > "$fern_binfmt_entry"
       touch "$WINEPREFIX/.fern-ready"
