@@ -131,6 +131,34 @@ inline double TimeCore(const char *package, const char *folder, const ExtractObs
   return t;
 }
 
+// Inflates one entry's stream from the package, bare, handing each output block to
+// on_block(data, size); returns zlib's last status.
+template <typename OnBlock>
+inline int InflateBare(FILE *file, const Entry &e, std::vector<unsigned char> &input,
+                       std::vector<unsigned char> &output, OnBlock on_block) {
+  FileSeek(file, e.data_offset, SEEK_SET);
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  inflateInit(&z);
+  uint32_t remaining = e.packed_size;
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (z.avail_in == 0 && remaining > 0) {
+      uint32_t n = remaining < (uint32_t)kArchiveBlockSize ? remaining : (uint32_t)kArchiveBlockSize;
+      if (fread(input.data(), 1, n, file) != n) exit(1);
+      z.next_in = input.data();
+      z.avail_in = n;
+      remaining -= n;
+    }
+    z.next_out = output.data();
+    z.avail_out = kArchiveBlockSize;
+    status = inflate(&z, Z_NO_FLUSH);
+    on_block(output.data(), (size_t)(kArchiveBlockSize - z.avail_out));
+  }
+  inflateEnd(&z);
+  return status;
+}
+
 // Inflate only: the same streams, the same block size, the same zlib, into memory.
 inline double TimeInflate(const char *package, const Corpus &corpus) {
   std::vector<unsigned char> input(kArchiveBlockSize), output(kArchiveBlockSize);
@@ -140,26 +168,8 @@ inline double TimeInflate(const char *package, const Corpus &corpus) {
   uint64_t produced = 0;
   for (const Entry &e : corpus.entries) {
     if (e.is_folder) continue;
-    FileSeek(file, e.data_offset, SEEK_SET);
-    z_stream z;
-    memset(&z, 0, sizeof z);
-    inflateInit(&z);
-    uint32_t remaining = e.packed_size;
-    int status = Z_OK;
-    while (status == Z_OK) {
-      if (z.avail_in == 0 && remaining > 0) {
-        uint32_t n = remaining < (uint32_t)kArchiveBlockSize ? remaining : (uint32_t)kArchiveBlockSize;
-        if (fread(input.data(), 1, n, file) != n) exit(1);
-        z.next_in = input.data();
-        z.avail_in = n;
-        remaining -= n;
-      }
-      z.next_out = output.data();
-      z.avail_out = kArchiveBlockSize;
-      status = inflate(&z, Z_NO_FLUSH);
-      produced += kArchiveBlockSize - z.avail_out;
-    }
-    inflateEnd(&z);
+    int status = InflateBare(file, e, input, output,
+                             [&](const unsigned char *, size_t n) { produced += n; });
     if (status != Z_STREAM_END) exit(1);
   }
   fclose(file);
@@ -183,27 +193,9 @@ inline double TimeFused(const char *package, const Corpus &corpus) {
     }
     FILE *out = fopen(e.path.c_str(), "wb");
     if (out == nullptr) exit(1);
-    FileSeek(file, e.data_offset, SEEK_SET);
-    z_stream z;
-    memset(&z, 0, sizeof z);
-    inflateInit(&z);
-    uint32_t remaining = e.packed_size;
-    int status = Z_OK;
-    while (status == Z_OK) {
-      if (z.avail_in == 0 && remaining > 0) {
-        uint32_t n = remaining < (uint32_t)kArchiveBlockSize ? remaining : (uint32_t)kArchiveBlockSize;
-        if (fread(input.data(), 1, n, file) != n) exit(1);
-        z.next_in = input.data();
-        z.avail_in = n;
-        remaining -= n;
-      }
-      z.next_out = output.data();
-      z.avail_out = kArchiveBlockSize;
-      status = inflate(&z, Z_NO_FLUSH);
-      size_t n = kArchiveBlockSize - z.avail_out;
-      if (n > 0 && fwrite(output.data(), 1, n, out) != n) exit(1);
-    }
-    inflateEnd(&z);
+    int status = InflateBare(file, e, input, output, [&](const unsigned char *data, size_t n) {
+      if (n > 0 && fwrite(data, 1, n, out) != n) exit(1);
+    });
     fclose(out);
     if (status != Z_STREAM_END) exit(1);
   }

@@ -31,8 +31,9 @@ std::string DisplayName(const char *name) {
   return std::string(name) + " (not valid Shift-JIS)";
 }
 
-int Damaged(const char *command, const char *path, const PackageReader &reader,
+int Damaged(const char *command, const char *path, PackageReader &reader,
             const EntryHeader *entry) {
+  ClosePackage(&reader);
   fprintf(stderr, "fernpack %s: %s: %s", command, path,
           reader.failure ? reader.failure : "damaged archive");
   if (entry != nullptr && entry->name[0] != '\0') {
@@ -63,7 +64,6 @@ int RunList(int argc, char **argv) {
     ArchiveResult r = ReadEntryHeader(&reader, &entry);
     if (r == kArchiveEnd) break;
     if (r != kArchiveOk) {
-      ClosePackage(&reader);
       return Damaged("list", argv[0], reader, &entry);
     }
     if (entry.is_folder) {
@@ -73,7 +73,6 @@ int RunList(int argc, char **argv) {
     uint64_t file_time = 0;
     if (ReadEntryTime(&reader, &file_time) != kArchiveOk ||
         SkipPackedData(&reader, &entry) != kArchiveOk) {
-      ClosePackage(&reader);
       return Damaged("list", argv[0], reader, &entry);
     }
     printf("%s\tfile\t%u\t%u\t%s\n", DisplayName(entry.name).c_str(), entry.unpacked_size,
@@ -104,8 +103,8 @@ int RunExtract(int argc, char **argv) {
   ExtractObserver observer = {nullptr, JoinHostEntryPath, nullptr, nullptr};
   ArchiveResult r =
       ExtractEntries(&reader, argv[1], preview ? kPreviewMode : kFullMode, &observer);
-  ClosePackage(&reader);
   if (r != kArchiveOk) return Damaged("extract", argv[0], reader, nullptr);
+  ClosePackage(&reader);
   return 0;
 }
 
@@ -134,7 +133,6 @@ int RunVerify(int argc, char **argv) {
       }
     }
     if (r != kArchiveOk) {
-      ClosePackage(&reader);
       return Damaged("verify", argv[0], reader, &entry);
     }
     (entry.is_folder ? folders : files)++;
@@ -142,7 +140,6 @@ int RunVerify(int argc, char **argv) {
   // After the end marker only the two padding bytes may stand before the trailer.
   if (reader.end - reader.position != kEndPaddingSize) {
     reader.failure = "unexpected bytes between the end marker and the archive start";
-    ClosePackage(&reader);
     return Damaged("verify", argv[0], reader, nullptr);
   }
   ClosePackage(&reader);
