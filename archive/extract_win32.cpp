@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "app/workfolder.h"
 #include "archive/progress_window.h"
@@ -33,7 +34,7 @@ bool OpenPackageArchive(PackageReader *reader) {
   char path[kPathSize];
   DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   if (length == 0 || length >= sizeof path) {
-    reader->file = nullptr;
+    memset(reader, 0, sizeof *reader);
     return false;
   }
   return OpenPackage(path, reader) == kArchiveOk;

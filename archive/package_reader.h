@@ -27,6 +27,8 @@ struct PackageReader {
   int64_t position;        // file offset of the next byte the reader takes
   int64_t end;             // file offset of the trailer: nothing at or past it is entry data
   const char *failure;     // why the last call failed, for fernpack's messages
+  unsigned char *blocks;   // input and output block of InflateEntryData, taken at the
+                           // first file and kept until ClosePackage
 };
 
 struct EntryHeader {
@@ -51,7 +53,8 @@ struct ExtractObserver {
 
 // Opens a package file (an installer with its archive appended), checks the trailer and
 // positions the reader at the first entry. kArchiveDamaged when the file cannot be
-// opened or the archive start does not lie inside the file.
+// opened or the archive start does not lie inside the file. Every opened reader, also
+// one that failed, is ended with ClosePackage, which closes the file and frees the blocks.
 ArchiveResult OpenPackage(const char *path, PackageReader *reader);
 void ClosePackage(PackageReader *reader);
 
@@ -69,7 +72,8 @@ ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time);
 
 // Inflates the packed data of a file entry (the reader positioned after its time stamp)
 // and hands each output block to sink; the stream must end exactly where the packed data
-// ends. Blocks come from AllocateOrWarn. sink returns 0 to go on.
+// ends. Its two blocks come from one AllocateOrWarn call at the reader's first file and
+// serve every later file. sink returns 0 to go on.
 typedef int (*BlockSink)(void *context, const unsigned char *data, uint32_t size,
                          uint64_t total_written);
 ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,

@@ -23,3 +23,7 @@ int32_t BarPosition(uint64_t bytes_done, int32_t high) {
   if (high < 0) return 0;
   return units > high ? high : units;
 }
+
+bool RefreshDue(uint32_t now_ms, uint32_t last_refresh_ms) {
+  return (uint32_t)(now_ms - last_refresh_ms) >= kRefreshIntervalMs;
+}

@@ -28,4 +28,12 @@ int32_t FileBarHigh(uint32_t unpacked_size);
 // consumed bytes cannot pass the archive length, but a bar must not overflow if it does).
 int32_t BarPosition(uint64_t bytes_done, int32_t high);
 
+// The window is refreshed (bars, path, message queue) at most every kRefreshIntervalMs
+// milliseconds of the millisecond tick count: often enough for smooth bars and a window
+// that answers at once, rarely enough that the refresh costs nothing next to the
+// extraction (under Wine one look at the message queue costs a tenth of a block's
+// inflation). The tick count wraps after 49.7 days; the difference is taken unsigned.
+static const uint32_t kRefreshIntervalMs = 10;
+bool RefreshDue(uint32_t now_ms, uint32_t last_refresh_ms);
+
 #endif

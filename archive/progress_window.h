@@ -22,11 +22,13 @@ enum {
 // when it cannot be created (the extraction then runs without display).
 HWND OpenCopyProgressWindow(int64_t total);
 
-// A file is about to be written: shows its path and resets the file bar to 0 .. its
-// units (0 .. 0 for a file shorter than one block).
+// A file is about to be written: the next refresh shows its path and gives the file bar
+// the range 0 .. its units (0 .. 0 for a file shorter than one block).
 void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size);
 
-// Moves both bars and drains the message queue (also when window is null).
+// Called after every output block. At most every kRefreshIntervalMs (progress_units.h)
+// it refreshes the window (path, ranges, both bars) and drains the message queue; the
+// drain happens also when window is null.
 void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
 
 // Destroys the window, if any, and drains the queue.

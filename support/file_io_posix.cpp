@@ -16,7 +16,9 @@ int MakeFolder(const char *path) {
   return -1;
 }
 
-int SetFileLastWrite(const char *path, uint64_t file_time) {
+namespace {
+
+void ToTimespecs(uint64_t file_time, struct timespec times[2]) {
   // Times before 1970 are kept as negative Unix times.
   int64_t ticks = (int64_t)(file_time - kFileTimeUnixEpoch);
   int64_t seconds = ticks / 10000000;
@@ -25,10 +27,23 @@ int SetFileLastWrite(const char *path, uint64_t file_time) {
     remainder += 10000000;
     seconds -= 1;
   }
-  struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;  // access time stays
   times[1].tv_sec = (time_t)seconds;
   times[1].tv_nsec = (long)(remainder * 100);
+}
+
+}  // namespace
+
+int SetFileLastWrite(const char *path, uint64_t file_time) {
+  struct timespec times[2];
+  ToTimespecs(file_time, times);
   return utimensat(AT_FDCWD, path, times, 0) == 0 ? 0 : -1;
+}
+
+int SetOpenFileLastWrite(FILE *file, uint64_t file_time) {
+  if (fflush(file) != 0) return -1;
+  struct timespec times[2];
+  ToTimespecs(file_time, times);
+  return futimens(fileno(file), times) == 0 ? 0 : -1;
 }

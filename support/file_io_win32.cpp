@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 int FileSeek(FILE *file, int64_t offset, int whence) { return _fseeki64(file, offset, whence); }
 
 int64_t FileTell(FILE *file) { return _ftelli64(file); }
@@ -13,14 +15,31 @@ int MakeFolder(const char *path) {
   return -1;
 }
 
+namespace {
+
+int SetHandleLastWrite(HANDLE handle, uint64_t file_time) {
+  FILETIME last_write;
+  last_write.dwLowDateTime = (DWORD)file_time;
+  last_write.dwHighDateTime = (DWORD)(file_time >> 32);
+  return SetFileTime(handle, nullptr, nullptr, &last_write) ? 0 : -1;
+}
+
+}  // namespace
+
 int SetFileLastWrite(const char *path, uint64_t file_time) {
   HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return -1;
-  FILETIME last_write;
-  last_write.dwLowDateTime = (DWORD)file_time;
-  last_write.dwHighDateTime = (DWORD)(file_time >> 32);
-  BOOL ok = SetFileTime(handle, nullptr, nullptr, &last_write);
+  int result = SetHandleLastWrite(handle, file_time);
   CloseHandle(handle);
-  return ok ? 0 : -1;
+  return result;
+}
+
+int SetOpenFileLastWrite(FILE *file, uint64_t file_time) {
+  // Every write must reach the file before the time is set: the file system stops moving a
+  // time that was set explicitly through the handle, so closing it later keeps this one.
+  if (fflush(file) != 0) return -1;
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  return SetHandleLastWrite(handle, file_time);
 }

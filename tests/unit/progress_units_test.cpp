@@ -75,4 +75,14 @@ TEST(ProgressUnits, PositionIsClampedToTheRange) {
   EXPECT_EQ(BarPosition(kBlock, -1), 0);
 }
 
+// The refresh interval is measured on a tick count that wraps: a refresh shortly after
+// the wrap is due by the elapsed time, not by the raw numbers.
+TEST(ProgressUnits, RefreshIsDueByElapsedTicksAcrossTheWrap) {
+  EXPECT_FALSE(RefreshDue(1000, 1000));
+  EXPECT_FALSE(RefreshDue(1000 + kRefreshIntervalMs - 1, 1000));
+  EXPECT_TRUE(RefreshDue(1000 + kRefreshIntervalMs, 1000));
+  EXPECT_FALSE(RefreshDue(2, 0xFFFFFFFAu));  // 8 ms across the wrap
+  EXPECT_TRUE(RefreshDue(20, 0xFFFFFFFAu));  // 26 ms across the wrap
+}
+
 }  // namespace
