@@ -17,31 +17,34 @@
 
 namespace {
 
-const int kSize = 256;  // the menu's picture band is about as wide as the window is high
+// Portrait: the menu centres a picture inside a square band as wide as its client area is
+// high, and one wider than about 170 pixels would run under the button column.
+const int kWidth = 160;
+const int kHeight = 256;
 const char kTitle[] = "ふぇるん冒険記";
-const int kTitlePixels = 30;
+const int kTitlePixels = 20;
 
 struct Rgb {
   double r, g, b;
 };
 
-std::vector<Rgb> g_canvas(kSize *kSize);
+std::vector<Rgb> g_canvas(kWidth *kHeight);
 
 Rgb Mix(Rgb a, Rgb b, double t) {
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
 void Blend(int x, int y, Rgb colour, double alpha) {
-  if (x < 0 || y < 0 || x >= kSize || y >= kSize || alpha <= 0) return;
-  Rgb &p = g_canvas[y * kSize + x];
+  if (x < 0 || y < 0 || x >= kWidth || y >= kHeight || alpha <= 0) return;
+  Rgb &p = g_canvas[y * kWidth + x];
   p = Mix(p, colour, alpha > 1 ? 1 : alpha);
 }
 
 // Coverage of a pixel by a shape, from 4 x 4 samples, for soft edges.
 template <typename Inside>
 void Fill(Rgb colour, Inside inside) {
-  for (int y = 0; y < kSize; y++) {
-    for (int x = 0; x < kSize; x++) {
+  for (int y = 0; y < kHeight; y++) {
+    for (int x = 0; x < kWidth; x++) {
       int hits = 0;
       for (int sy = 0; sy < 4; sy++) {
         for (int sx = 0; sx < 4; sx++) hits += inside(x + (sx + 0.5) / 4, y + (sy + 0.5) / 4);
@@ -95,10 +98,10 @@ void DrawTitle(const char *font_path) {
       width += face->glyph->advance.x >> 6;
     }
   }
-  const int baseline = 52;
+  const int baseline = 44;
   const Rgb shadow = {0.05, 0.15, 0.08}, ink = {1.0, 0.97, 0.85};
   for (int pass = 0; pass < 2; pass++) {
-    int pen = (kSize - width) / 2 + (pass == 0 ? 2 : 0);
+    int pen = (kWidth - width) / 2 + (pass == 0 ? 2 : 0);
     int base = baseline + (pass == 0 ? 2 : 0);
     for (const char *s = kTitle; *s;) {
       if (FT_Load_Char(face, NextCodePoint(&s), FT_LOAD_RENDER) != 0) continue;
@@ -126,29 +129,31 @@ int main(int argc, char **argv) {
   }
   // Sky: pale green-gold at the top to deep forest green at the foot.
   const Rgb sky_top = {0.80, 0.88, 0.62}, sky_low = {0.22, 0.45, 0.28};
-  for (int y = 0; y < kSize; y++) {
-    for (int x = 0; x < kSize; x++) g_canvas[y * kSize + x] = Mix(sky_top, sky_low, y / 255.0);
+  for (int y = 0; y < kHeight; y++) {
+    for (int x = 0; x < kWidth; x++) {
+      g_canvas[y * kWidth + x] = Mix(sky_top, sky_low, y / (kHeight - 1.0));
+    }
   }
   // A low sun and two hills.
   Fill({1.0, 0.93, 0.70},
-       [](double x, double y) { return (x - 190) * (x - 190) + (y - 98) * (y - 98) <= 22 * 22; });
-  Fill({0.16, 0.36, 0.22}, [](double x, double y) { return y >= 150 + 18 * cos((x - 40) / 40.0); });
-  Fill({0.10, 0.27, 0.16}, [](double x, double y) { return y >= 185 + 12 * sin(x / 30.0); });
+       [](double x, double y) { return (x - 118) * (x - 118) + (y - 92) * (y - 92) <= 18 * 18; });
+  Fill({0.16, 0.36, 0.22}, [](double x, double y) { return y >= 150 + 18 * cos((x - 30) / 32.0); });
+  Fill({0.10, 0.27, 0.16}, [](double x, double y) { return y >= 185 + 12 * sin(x / 24.0); });
   // Trees: a far row, pale and small, then a near row, dark and tall.
-  for (int i = 0; i < 7; i++) Tree(18 + i * 37, 118 + (i % 3) * 6, 46, {0.20, 0.42, 0.26});
-  const double near_x[] = {22, 70, 128, 205, 240};
-  for (int i = 0; i < 5; i++) Tree(near_x[i], 140 + (i % 2) * 14, 96, {0.05, 0.20, 0.10});
+  for (int i = 0; i < 5; i++) Tree(12 + i * 34, 118 + (i % 3) * 6, 46, {0.20, 0.42, 0.26});
+  const double near_x[] = {14, 52, 124, 154};
+  for (int i = 0; i < 4; i++) Tree(near_x[i], 140 + (i % 2) * 14, 96, {0.05, 0.20, 0.10});
   // A path of flat stones.
   for (int i = 0; i < 6; i++) {
-    double cx = 150 - i * 12, cy = 252 - i * 11, rx = 11 - i, ry = 4.5 - i * 0.5;
+    double cx = 96 - i * 9, cy = 252 - i * 11, rx = 11 - i, ry = 4.5 - i * 0.5;
     Fill({0.62, 0.58, 0.46}, [=](double x, double y) {
       return (x - cx) * (x - cx) / (rx * rx) + (y - cy) * (y - cy) / (ry * ry) <= 1;
     });
   }
   if (argc > 2) DrawTitle(argv[2]);
 
-  std::vector<unsigned char> rgb(kSize * kSize * 3);
-  for (int i = 0; i < kSize * kSize; i++) {
+  std::vector<unsigned char> rgb(kWidth * kHeight * 3);
+  for (int i = 0; i < kWidth * kHeight; i++) {
     rgb[i * 3] = (unsigned char)lround(g_canvas[i].r * 255);
     rgb[i * 3 + 1] = (unsigned char)lround(g_canvas[i].g * 255);
     rgb[i * 3 + 2] = (unsigned char)lround(g_canvas[i].b * 255);
@@ -156,8 +161,8 @@ int main(int argc, char **argv) {
   png_image png;
   memset(&png, 0, sizeof png);
   png.version = PNG_IMAGE_VERSION;
-  png.width = kSize;
-  png.height = kSize;
+  png.width = kWidth;
+  png.height = kHeight;
   png.format = PNG_FORMAT_RGB;
   if (!png_image_write_to_file(&png, argv[1], 0, rgb.data(), 0, nullptr)) {
     fprintf(stderr, "make_menu_picture: %s\n", png.message);
