@@ -78,7 +78,10 @@ uint64_t PackWithLibdeflate(const std::vector<PackItem> &items, int level) {
 // Total packed size of the file entries of a package, read back with the reader.
 uint64_t PackedBytes(const std::string &package) {
   PackageReader reader;
-  if (OpenPackage(package.c_str(), &reader) != kArchiveOk) return 0;
+  if (OpenPackage(package.c_str(), &reader) != kArchiveOk) {
+    ClosePackage(&reader);
+    return 0;
+  }
   EntryHeader entry;
   uint64_t total = 0;
   while (ReadEntryHeader(&reader, &entry) == kArchiveOk) {

@@ -18,9 +18,10 @@ int MakeFolder(const char *path);
 // Returns 0 on success.
 int SetFileLastWrite(const char *path, uint64_t file_time);
 
-// The same for a file still open for writing: its buffered bytes are written out first,
-// and the time is set through the open file, so no second open is needed. A time set this
-// way is the file's last-write time after it is closed. Returns 0 on success.
+// The same for a file still open for writing, through the open file, so no second open is
+// needed. The caller flushes the file first: every write must reach it before the time is
+// set, and a time set this way is the file's last-write time after it is closed. Returns 0
+// on success.
 int SetOpenFileLastWrite(FILE *file, uint64_t file_time);
 
 // FILETIME <-> Unix time conversions, exact to the 100 ns unit where the range allows.

@@ -42,7 +42,6 @@ int SetFileLastWrite(const char *path, uint64_t file_time) {
 }
 
 int SetOpenFileLastWrite(FILE *file, uint64_t file_time) {
-  if (fflush(file) != 0) return -1;
   struct timespec times[2];
   ToTimespecs(file_time, times);
   return futimens(fileno(file), times) == 0 ? 0 : -1;

@@ -36,9 +36,8 @@ int SetFileLastWrite(const char *path, uint64_t file_time) {
 }
 
 int SetOpenFileLastWrite(FILE *file, uint64_t file_time) {
-  // Every write must reach the file before the time is set: the file system stops moving a
-  // time that was set explicitly through the handle, so closing it later keeps this one.
-  if (fflush(file) != 0) return -1;
+  // The file system stops moving a time that was set explicitly through the handle, so
+  // closing it later keeps this one.
   HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
   if (handle == INVALID_HANDLE_VALUE) return -1;
   return SetHandleLastWrite(handle, file_time);

@@ -50,7 +50,9 @@ void TimePlatformCalls(const char *folder) {
       FILE *probe = fopen(path, "wb");
       if (probe == nullptr) return;
       fputc('x', probe);
-      if (way == 1) SetOpenFileLastWrite(probe, kFileTimeUnixEpoch + (uint64_t)i);
+      if (way == 1 && fflush(probe) == 0) {
+        SetOpenFileLastWrite(probe, kFileTimeUnixEpoch + (uint64_t)i);
+      }
       fclose(probe);
       if (way == 0) SetFileLastWrite(path, kFileTimeUnixEpoch + (uint64_t)i);
     }
