@@ -24,7 +24,7 @@ PY
 }
 
 # True when the kernel itself runs 32-bit programs (no emulation registered by us).
-fern_native_i386() {
+fern_kernel_i386() {
   [ -e "$fern_binfmt_entry" ] && return 1
   local probe
   probe=$(mktemp)
@@ -35,9 +35,32 @@ fern_native_i386() {
   [ "$rc" -eq 42 ]
 }
 
+fern_wine32_installed() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"
+}
+
+# True when 32-bit Wine runs natively here: the whole suite then runs the 32-bit build.
+fern_native_i386() {
+  fern_wine32_installed && fern_kernel_i386
+}
+
+# Prints why the 32-bit installer cannot run here at all (nothing when it can, natively
+# or under emulation).
+fern_i686_unavailable() {
+  if ! fern_wine32_installed; then
+    echo "32-bit Wine (wine32:i386) is not installed; see the set-up's message"
+  elif ! fern_kernel_i386; then
+    if [ ! -e "$fern_binfmt_entry" ] || [ ! -x /usr/bin/qemu-i386-static ]; then
+      echo "this kernel cannot run 32-bit programs and no qemu-i386 emulation is registered"
+    elif [ "$(head -n 1 "$fern_binfmt_entry")" != enabled ]; then
+      echo "this kernel cannot run 32-bit programs and the qemu-i386 emulation is switched off"
+    fi
+  fi
+}
+
 # Registers qemu-i386 for 32-bit ELF programs when the kernel cannot run them.
 fern_enable_i386_emulation() {
-  fern_native_i386 && return 0
+  fern_kernel_i386 && return 0
   [ -e "$fern_binfmt_entry" ] && { echo 1 > "$fern_binfmt_entry"; return 0; }
   [ -e "$fern_binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$fern_binfmt"
   echo ':fern-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \

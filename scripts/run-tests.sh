@@ -11,4 +11,9 @@ wine_prefix_ready
 # One wine server for the whole run keeps program starts fast; it goes when the run ends.
 wineserver -p 120 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-ctest --test-dir "$host_dir" --output-on-failure -j "$(nproc)" --timeout 600
+status=0
+ctest --test-dir "$host_dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=$?
+# A skipped test says why on a line of its own ("skipped: ..."); CTest shows only its name.
+log=$host_dir/Testing/Temporary/LastTest.log
+[ -f "$log" ] && grep -h '^skipped: ' "$log" | sort -u | sed 's/^/note: /' || true
+exit $status

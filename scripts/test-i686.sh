@@ -6,6 +6,12 @@
 set -euo pipefail
 host_dir=${1:-build/host}
 win32_dir=${2:-build/win32}
+source "$(dirname "$0")/i386-support.sh"
+reason=$(fern_i686_unavailable)
+if [ -n "$reason" ]; then
+  echo "make test-i686 cannot run: $reason" >&2
+  exit 1
+fi
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
