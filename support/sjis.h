@@ -31,6 +31,17 @@ void StripBackslash(char *path);
 // own; returns a pointer to it, or nullptr.
 const char *FindSeparator(const char *text, bool slash_too);
 
+// Finds the first byte c (ASCII) that is a character of its own; nullptr when none.
+const char *FindSjisChar(const char *text, char c);
+
+// Finds the first occurrence of needle that starts on a character boundary; nullptr when
+// none. An empty needle is found at the start.
+const char *FindSjisText(const char *text, const char *needle);
+
+// Bounded copy that never splits a double-byte character: like CopyText, but a cut falls
+// before a character that would not fit whole.
+size_t CopyTextWhole(char *dst, const char *src, size_t size);
+
 // True when the path ends with a backslash that is a character of its own.
 bool EndsWithBackslash(const char *path);
 

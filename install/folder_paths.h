@@ -1,0 +1,34 @@
+// Path work for preparing the InstallFolder, without Windows: the levels of the folder
+// chain, the probe file's path, the grant batch file's text and the companion path.
+#ifndef FERN_INSTALL_FOLDER_PATHS_H
+#define FERN_INSTALL_FOLDER_PATHS_H
+
+#include <stddef.h>
+
+// Writes into out (size bytes) the part of path before its level-th separator (level from
+// 1), or the whole path when it has fewer. Each search starts one character after the
+// previous hit, so a separator that opens the path is never a cut point. Returns 0, or -1
+// when the part does not fit.
+int FolderPrefix(const char *path, char *out, size_t size, int level);
+
+// The path of the folder chain's work: -1 for a path of 2 bytes or less or one that does
+// not fit; else 0 with out holding the path, its final backslash removed unless it is a
+// double-byte character's trail byte or follows ":" (a drive root keeps its backslash).
+int ChainPath(const char *path, char *out, size_t size);
+
+// out = path with its extension replaced by extension (given without the dot); a base
+// name ending in "." loses that dot. Returns 0, or -1 when the result does not fit.
+int ReplaceExtension(char *out, size_t size, const char *path, const char *extension);
+
+// out = folder + AppendBackslash + name. Returns 0, or -1 when it does not fit.
+int JoinPath(char *out, size_t size, const char *folder, const char *name);
+
+// The grant batch file's text, three lines ending in "\n" (the file is written in text
+// mode): cacls, named by its full path in system_dir, gives everyone full control of the
+// folder; then the companion file and the batch file itself are deleted. Every "%" of the
+// paths is doubled so that the command interpreter does not expand parts of a name.
+// Returns 0, or -1 when the text does not fit.
+int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
+                     const char *companion, const char *batch);
+
+#endif
