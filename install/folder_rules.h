@@ -28,9 +28,9 @@ enum FolderVerdict {
 };
 
 // Writes the proposal: the Windows drive's root, "Program Files\\", INSTFOL and "\\" when
-// present, then INSTTO. A proposal longer than size - 1 bytes is cut at a character
-// boundary (it is only shown; the normalisation refuses what does not fit).
-void BuildProposedFolder(char *candidate, size_t size, const FolderSettings *settings);
+// present, then INSTTO. Returns 0, or -1 when it would not fit: a cut path would propose
+// a folder the settings never named, so the caller refuses it.
+int BuildProposedFolder(char *candidate, size_t size, const FolderSettings *settings);
 
 // The folder browser's pick: the picked path, then INSTFOL unless the path already
 // contains it (searched character-wise), then always INSTTO, each after AppendBackslash.
