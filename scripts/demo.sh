@@ -1,31 +1,85 @@
 #!/usr/bin/env bash
-# Packs the sample game into build/sample-setup.exe and runs it under Wine.
+# make demo: packs the sample game into build/sample-setup.exe and runs its installer.
+# With a display, the installer opens for a person. Without one, the UI driver walks
+# through it on a virtual display inside a Wine virtual desktop (so that Wine draws the
+# windows' captions), saves a PNG of every window it passes in build/demo/, and closes it.
 set -euo pipefail
 host_dir=${1:-build/host}
 win32_dir=${2:-build/win32}
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
-fi
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+
+if [ -z "${DISPLAY:-}" ]; then
+  export FERN_DEMO_HEADLESS=1
+  exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
 "$host_dir/fernpack" pack sample/game -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe"
 "$host_dir/fernpack" list build/sample-setup.exe
+
+[ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
 source scripts/wine-env.sh
-wine_prefix_ready
 package=build/sample-setup.exe
 if ! fern_native_i386; then
-  # 32-bit Windows processes run under emulation here and take minutes to start; the
-  # demo runs the 64-bit build of the same installer unless asked otherwise.
+  # 32-bit Windows processes run under emulation here, if at all, and take minutes to
+  # start; the demo runs the 64-bit build of the same installer unless asked otherwise.
   if [ -z "${FERN_DEMO_I686:-}" ]; then
     "$host_dir/fernpack" pack sample/game -o build/sample-setup64.exe --quiet \
       --stub "$FERN_WINTEST_DIR/fernstall.exe"
     package=build/sample-setup64.exe
-    echo "running $package (the 64-bit build; FERN_DEMO_I686=1 runs the 32-bit one)"
+    echo "demo: running $package (the 64-bit build; FERN_DEMO_I686=1 runs the 32-bit one)"
   else
+    reason=$(fern_i686_unavailable)
+    if [ -n "$reason" ]; then
+      echo "demo: FERN_DEMO_I686 is set, but the 32-bit installer cannot run here: $reason" >&2
+      exit 1
+    fi
     export WINEPREFIX=$top/build/wineprefix-wow64 FERN_WOW64=1
-    wine_prefix_ready
   fi
 fi
-set +e
-"$FERN_WINE" "$package"
-echo "installer ended with exit code $?"
+wine_prefix_ready
+
+if [ -z "${FERN_DEMO_HEADLESS:-}" ]; then
+  set +e
+  "$FERN_WINE" "$package"
+  echo "demo: the installer ended with exit code $?"
+  exit 0
+fi
+
+# Headless: every program of this prefix runs inside one virtual desktop.
+"$FERN_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$FERN_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+
+shots=$top/build/demo
+rm -rf "$shots"
+mkdir -p "$shots"
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+title=$(iconv -f CP932 -t UTF-8 sample/game/install.env | tr -d '\r' | awk -F'\t' '$1 == "TITLEBAR" { print $2; exit }')
+T=$'\t'
+script=$shots/script.txt
+cat > "$script" <<END
+launch${T}setup${T}$(winpath "$top/$package")
+wait-window${T}setup${T}#32770${T}${title} スタートアップ${T}120000
+sleep${T}500
+screenshot${T}$(winpath "$shots/menu.bmp")
+click${T}1000
+wait-exit${T}setup${T}30000
+END
+
+status=0
+timeout -k 5 300 "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$script")" \
+  > "$shots/driver.out" 2>&1 < /dev/null || status=$?
+wineserver -k >/dev/null 2>&1 || true
+if [ "$status" -ne 0 ] || ! grep -qx "exit${T}0" <(tr -d '\r' < "$shots/driver.out"); then
+  tr -d '\r' < "$shots/driver.out" | sed 's/^/  /' >&2
+  [ "$status" -eq 124 ] && echo "demo: failed: the installer did not finish within 5 minutes" >&2 \
+    || echo "demo: failed: the walk through the installer stopped (driver output above)" >&2
+  exit 1
+fi
+for bmp in "$shots"/*.bmp; do
+  convert "$bmp" "${bmp%.bmp}.png"
+  rm -f "$bmp"
+done
+rm -f "$script" "$shots/driver.out"
+echo "demo: screenshots in build/demo/: $(cd "$shots" && ls *.png | tr '\n' ' ')"
+echo "demo: the sample installer ran headless and closed with exit code 0"

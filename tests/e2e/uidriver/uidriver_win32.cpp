@@ -31,6 +31,7 @@
 //   hold-mutex <name>                  create and hold a named mutex until the driver ends
 //   post-quit <name> <code>            post WM_QUIT with <code> to the program's threads
 //   wait-exit <name> <ms>              wait for the program to end; print "exit <code>"
+//   screenshot <file.bmp>              save the current window as it is on the screen
 //   sleep <ms>
 //
 // In texts, a line feed is printed as \n.
@@ -229,6 +230,47 @@ bool ScreenChanges(HWND window, int ms) {
   return changed;
 }
 
+// Saves the window's rectangle of the screen as a 24-bit bottom-up BMP.
+bool SaveScreenshot(HWND window, const wchar_t *path) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0 || width * height > 1 << 22) return false;
+  DWORD *pixels = (DWORD *)calloc((size_t)width * height, 4);
+  if (!pixels) return false;
+  CaptureScreen(window, pixels, width, height);
+  int stride = (width * 3 + 3) & ~3;
+  BITMAPFILEHEADER file;
+  BITMAPINFOHEADER info;
+  memset(&file, 0, sizeof file);
+  memset(&info, 0, sizeof info);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + (DWORD)stride * height;
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  unsigned char *row = (unsigned char *)calloc(stride, 1);
+  FILE *out = _wfopen(path, L"wb");
+  bool ok = out && row && fwrite(&file, sizeof file, 1, out) == 1 &&
+            fwrite(&info, sizeof info, 1, out) == 1;
+  for (int y = height - 1; ok && y >= 0; y--) {
+    for (int x = 0; x < width; x++) {
+      DWORD p = pixels[(size_t)y * width + x];
+      row[x * 3] = (unsigned char)p;
+      row[x * 3 + 1] = (unsigned char)(p >> 8);
+      row[x * 3 + 2] = (unsigned char)(p >> 16);
+    }
+    ok = fwrite(row, stride, 1, out) == 1;
+  }
+  if (out && fclose(out) != 0) ok = false;
+  free(row);
+  free(pixels);
+  return ok;
+}
+
 HWND RequireCurrent() {
   if (!g_current || !IsWindow(g_current)) Fail(L"no current window", L"");
   return g_current;
@@ -381,6 +423,9 @@ void Run(wchar_t **f, int n) {
     _snwprintf(text, 31, L"%d", (int)code);
     text[31] = 0;
     PrintUtf8(L"exit\t", text);
+  } else if (wcscmp(cmd, L"screenshot") == 0 && n == 2) {
+    if (!SaveScreenshot(RequireCurrent(), f[1])) Fail(L"cannot save the screenshot", f[1]);
+    PrintUtf8(L"screenshot\t", f[1]);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
   } else {
