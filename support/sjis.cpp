@@ -47,3 +47,34 @@ size_t CopyText(char *dst, const char *src, size_t size) {
   dst[n] = '\0';
   return length;
 }
+
+const char *FindSjisChar(const char *text, char c) {
+  for (const char *p = text; *p; p += SjisCharLength(p)) {
+    if (*p == c) return p;
+  }
+  return nullptr;
+}
+
+const char *FindSjisText(const char *text, const char *needle) {
+  size_t needle_length = strlen(needle);
+  if (needle_length == 0) return text;
+  // strncmp stops at the text's terminator, so a candidate near the end never reads past it.
+  for (const char *p = text; *p; p += SjisCharLength(p)) {
+    if (strncmp(p, needle, needle_length) == 0) return p;
+  }
+  return nullptr;
+}
+
+size_t CopyTextWhole(char *dst, const char *src, size_t size) {
+  size_t length = 0;
+  size_t n = 0;
+  for (const char *p = src; *p; p += SjisCharLength(p)) {
+    size_t char_length = SjisCharLength(p);
+    if (size > 0 && n + char_length <= size - 1 && n == length) n += char_length;
+    length += char_length;
+  }
+  if (size == 0) return length;
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+  return length;
+}

@@ -70,4 +70,35 @@ TEST(SjisPaths, CopyTextBoundsAndReportsCut) {
   EXPECT_STREQ("ab", small);
 }
 
+TEST(SjisPaths, SearchesStartOnCharacterBoundaries) {
+  // "コ" is 0x83 0x52: its trail byte looks like 'R'.
+  const char *text = "\x83\x52\x83\x5C:REP\\";
+  EXPECT_EQ(text + 4, FindSjisChar(text, ':'));
+  EXPECT_EQ(text + 8, FindSjisChar(text, '\\'));
+  EXPECT_EQ(nullptr, FindSjisChar("\x83\x5C", '\\'));
+  EXPECT_EQ(text + 5, FindSjisText(text, "REP"));
+  EXPECT_EQ(nullptr, FindSjisText("\x83REP", "REP"));
+  EXPECT_EQ(text, FindSjisText(text, ""));
+  EXPECT_EQ(nullptr, FindSjisText("RE", "REP"));
+}
+
+TEST(SjisPaths, CopyTextWholeNeverSplitsACharacter) {
+  struct Row {
+    const char *src;
+    size_t size;
+    const char *expected;
+  } rows[] = {
+      {"ab\x83\x5C", 5, "ab\x83\x5C"},
+      {"ab\x83\x5C", 4, "ab"},
+      {"ab\x83\x5C" "c", 5, "ab\x83\x5C"},
+      {"ab\x83", 4, "ab\x83"},  // a lone lead byte at the end counts as one byte
+      {"", 1, ""},
+  };
+  for (const Row &row : rows) {
+    char out[8];
+    EXPECT_EQ(strlen(row.src), CopyTextWhole(out, row.src, row.size)) << row.size;
+    EXPECT_STREQ(row.expected, out) << row.size;
+  }
+}
+
 }  // namespace

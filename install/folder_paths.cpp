@@ -1,0 +1,122 @@
+#include "install/folder_paths.h"
+
+#include <string.h>
+
+#include "support/sjis.h"
+
+namespace {
+
+// Bounded appending into a caller's buffer. Bytes are written only while a terminator
+// still fits after them; the caller learns from Finish whether everything went in.
+struct TextOut {
+  char *out;
+  size_t size;
+  size_t length;  // bytes the whole text needs, terminator excluded
+};
+
+void Put(TextOut *t, const char *text, size_t length) {
+  for (size_t i = 0; i < length; i++) {
+    if (t->length + 1 < t->size) t->out[t->length] = text[i];
+    t->length++;
+  }
+}
+
+void Put(TextOut *t, const char *text) { Put(t, text, strlen(text)); }
+
+// A path inside a batch line: the command interpreter expands %NAME% even within quotes,
+// and "%%" is its way of writing one "%".
+void PutBatchPath(TextOut *t, const char *path) {
+  for (const char *p = path; *p; p++) {
+    Put(t, p, 1);
+    if (*p == '%') Put(t, "%");
+  }
+}
+
+int Finish(TextOut *t) {
+  if (t->size == 0) return -1;
+  if (t->length >= t->size) {
+    t->out[0] = '\0';  // never leave a cut text behind
+    return -1;
+  }
+  t->out[t->length] = '\0';
+  return 0;
+}
+
+}  // namespace
+
+int FolderPrefix(const char *path, char *out, size_t size, int level) {
+  if (level < 1) return -1;
+  // Each search begins one character past the previous hit (or past the first
+  // character), so a separator that opens the path never counts.
+  const char *cut = path;
+  for (int n = 0; n < level && cut != nullptr; n++) {
+    cut = *cut == '\0' ? nullptr : FindSeparator(cut + SjisCharLength(cut), false);
+  }
+  size_t length = cut == nullptr ? strlen(path) : (size_t)(cut - path);
+  TextOut t = {out, size, 0};
+  Put(&t, path, length);
+  return Finish(&t);
+}
+
+int ChainPath(const char *path, char *out, size_t size) {
+  size_t length = strlen(path);
+  // Too short to name a folder on a drive: "C:" at most.
+  if (length <= 2) return -1;
+  if (length >= size) return -1;
+  memcpy(out, path, length + 1);
+  // A drive root keeps its backslash: "C:" alone would name drive C's current folder.
+  if (EndsWithBackslash(out) && out[length - 2] != ':') out[length - 1] = '\0';
+  return 0;
+}
+
+int ReplaceExtension(char *out, size_t size, const char *path, const char *extension) {
+  // The name is what follows the last separator or drive colon; its extension starts at
+  // its last dot. A dot in a folder name is not an extension.
+  const char *name = path;
+  const char *dot = nullptr;
+  for (const char *p = path; *p; p += SjisCharLength(p)) {
+    if (*p == '\\' || *p == '/' || *p == ':') {
+      name = p + 1;
+      dot = nullptr;
+    } else if (*p == '.') {
+      dot = p;
+    }
+  }
+  size_t base = dot == nullptr ? strlen(path) : (size_t)(dot - path);
+  // A base name that ends in "." would otherwise give "name..pif".
+  if (base > (size_t)(name - path) && path[base - 1] == '.') base--;
+  TextOut t = {out, size, 0};
+  Put(&t, path, base);
+  Put(&t, ".");
+  Put(&t, extension);
+  return Finish(&t);
+}
+
+int JoinPath(char *out, size_t size, const char *folder, const char *name) {
+  TextOut t = {out, size, 0};
+  Put(&t, folder);
+  if (!EndsWithBackslash(folder)) Put(&t, "\\");
+  Put(&t, name);
+  return Finish(&t);
+}
+
+int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
+                     const char *companion, const char *batch) {
+  TextOut t = {out, size, 0};
+  // cacls by its full path: the batch file runs in the temp folder, where a planted
+  // cacls.exe would otherwise be found first. /e /g adds an entry for everyone and keeps
+  // the entries already there; "echo y|" answers a confirmation should one be asked.
+  Put(&t, "echo y| \"");
+  PutBatchPath(&t, system_dir);
+  if (!EndsWithBackslash(system_dir)) Put(&t, "\\");
+  Put(&t, "cacls.exe\" \"");
+  PutBatchPath(&t, folder);
+  Put(&t, "\" /e /g everyone:F\n");
+  Put(&t, "del \"");
+  PutBatchPath(&t, companion);
+  Put(&t, "\"\n");
+  Put(&t, "del \"");
+  PutBatchPath(&t, batch);
+  Put(&t, "\"\n");
+  return Finish(&t);
+}
