@@ -106,9 +106,7 @@ HWND OpenCopyProgressWindow(int64_t total) {
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
   InitCommonControlsEx(&classes);
   HWND owner = OwnerWindow();
-  HINSTANCE instance = owner != nullptr ? (HINSTANCE)GetWindowLongPtrA(owner, GWLP_HINSTANCE)
-                                        : GetModuleHandleA(nullptr);
-  g_copy.window = CreateDialogParamA(instance, kTemplateName, owner, CopyDialogProc, 0);
+  g_copy.window = CreateDialogParamA(OwnerInstance(), kTemplateName, owner, CopyDialogProc, 0);
   if (g_copy.window == nullptr) return nullptr;
   PumpMessages();
   SetBarRange(g_copy.window, kTotalBarId, TotalBarHigh(total));

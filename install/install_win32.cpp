@@ -1,5 +1,70 @@
-// Placeholder until the installation exists: the install button is in place and calls
-// this, which does nothing and reports that nothing was installed, so the menu stays open.
+// The install command: the checks (administrator rights, the destination, its creation
+// and a write test), then the extraction, shortcuts, registration, transfers and the
+// completion dialog. The first failing check says why and returns -1 (the menu stays
+// open); after the checks nothing stops the sequence.
 #include "install/install.h"
 
-int RunInstall() { return -1; }
+#include <windows.h>
+
+#include "archive/extract.h"
+#include "install/install_steps.h"
+#include "settings/settings_file.h"
+#include "support/messages.h"
+#include "support/sjis.h"
+#include "support/window.h"
+
+namespace {
+
+const char kNeedAdministrator[] = "インストールにはAdministrator権限が必要です。";
+const char kStopped[] = "インストールを中止しました";
+const char kCannotCreate[] =
+    "インストール先フォルダは無効又は作成できません\nインストールにはAdministrator権限が必要です。";
+const char kCannotWrite[] =
+    "指定された場所には書き込み出来ません。\nインストールにはAdministrator権限が必要です。";
+const char kDefaultReadme[] = "readme.txt";
+
+enum { kReadmeSize = 512 };
+
+// The sequence's state for one run.
+struct InstallRun {
+  char install_folder[kPathSize];
+  char readme[kReadmeSize];
+};
+InstallRun g_run;
+
+}  // namespace
+
+int RunInstall() {
+  if (ProbeMachineKey(GetRegGlobal(), GetRegLocal()) != 0) {
+    ErrorBox(kNeedAdministrator);
+    return -1;
+  }
+  if (ChooseInstallFolder(g_run.install_folder) != 0) {
+    ErrorBox(kStopped);
+    return -1;
+  }
+  if (CreateFolderChain(g_run.install_folder) != 0) {
+    ErrorBox(kCannotCreate);
+    return -1;
+  }
+  if (TestFolderWritable(g_run.install_folder) != 0) {
+    ErrorBox(kCannotWrite);
+    return -1;
+  }
+  GrantFullAccess(g_run.install_folder);
+  // Returns only when every entry was written; a damaged archive ends the program.
+  ExtractPackage(g_run.install_folder, kFullMode);
+  CreateStartMenuShortcuts(g_run.install_folder);
+  OfferDesktopShortcut(g_run.install_folder);
+  RegisterUninstallEntry(g_run.install_folder);
+  SetInstallToken(g_run.install_folder);
+  TransferIniSection();
+  TransferRegSection();
+  int readme_chosen = ShowCompletionDialog();
+  SetCurrentDirectoryA(g_run.install_folder);
+  if (readme_chosen) {
+    GetSetting("INSTREADMEFL", g_run.readme, sizeof g_run.readme, kDefaultReadme);
+    LaunchDocument(g_run.readme);
+  }
+  return 0;
+}

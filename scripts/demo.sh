@@ -14,7 +14,16 @@ if [ -z "${DISPLAY:-}" ]; then
   exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-"$host_dir/fernpack" pack sample/game -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe"
+# The sample, with a large movie file added in the headless walk so that the copy window
+# stays up long enough to be photographed (zeros: it packs to almost nothing).
+game=sample/game
+if [ -n "${FERN_DEMO_HEADLESS:-}" ]; then
+  game=build/demo-game
+  rm -rf "$game"
+  cp -a sample/game "$game"
+  head -c 240M /dev/zero > "$game/data/movie.dat"
+fi
+"$host_dir/fernpack" pack "$game" -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe"
 "$host_dir/fernpack" list build/sample-setup.exe
 
 [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
@@ -24,7 +33,7 @@ if ! fern_native_i386; then
   # 32-bit Windows processes run under emulation here, if at all, and take minutes to
   # start; the demo runs the 64-bit build of the same installer unless asked otherwise.
   if [ -z "${FERN_DEMO_I686:-}" ]; then
-    "$host_dir/fernpack" pack sample/game -o build/sample-setup64.exe --quiet \
+    "$host_dir/fernpack" pack "$game" -o build/sample-setup64.exe --quiet \
       --stub "$FERN_WINTEST_DIR/fernstall.exe"
     package=build/sample-setup64.exe
     echo "demo: running $package (the 64-bit build; FERN_DEMO_I686=1 runs the 32-bit one)"
@@ -62,7 +71,23 @@ launch${T}setup${T}$(winpath "$top/$package")
 wait-window${T}setup${T}#32770${T}${title} スタートアップ${T}120000
 sleep${T}500
 screenshot${T}$(winpath "$shots/menu.bmp")
-click${T}1000
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+screenshot${T}$(winpath "$shots/folder.bmp")
+click${T}1
+wait-box${T}setup${T}30000
+screenshot${T}$(winpath "$shots/confirm.bmp")
+click${T}6
+wait-window${T}setup${T}#32770${T}ファイルのコピー中...${T}30000${T}100
+pause${T}setup
+screenshot${T}$(winpath "$shots/progress.bmp")
+resume${T}setup
+wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
+screenshot${T}$(winpath "$shots/shortcut.bmp")
+click${T}1
+wait-window${T}setup${T}#32770${T}インストール終了${T}30000
+screenshot${T}$(winpath "$shots/completion.bmp")
+click${T}1
 wait-exit${T}setup${T}30000
 END
 

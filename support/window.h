@@ -10,6 +10,9 @@
 // menu records itself, never cleared.
 void SetOwnerWindow(HWND window);
 HWND OwnerWindow();
+// The module whose dialog templates the OwnerWindow's dialogs use: the owner's instance,
+// or the program's own while there is no owner.
+HINSTANCE OwnerInstance();
 
 // Dispatches every queued message without waiting; a WM_QUIT ends the program with its
 // wParam as exit code. Returns the number of messages dispatched.

@@ -15,6 +15,11 @@ void SetOwnerWindow(HWND window) { g_owner_window = window; }
 
 HWND OwnerWindow() { return g_owner_window; }
 
+HINSTANCE OwnerInstance() {
+  return g_owner_window != nullptr ? (HINSTANCE)GetWindowLongPtrA(g_owner_window, GWLP_HINSTANCE)
+                                   : GetModuleHandleA(nullptr);
+}
+
 int PumpMessages() {
   int count = 0;
   MSG message;

@@ -6,10 +6,12 @@
 // "FAIL: ..." and ends the driver with exit code 1 (programs it launched are terminated).
 //
 //   launch <name> <exe> [<cwd>]        start a program and call it <name>
-//   wait-window <name|*> <class|*> <title|*> <ms>
+//   wait-window <name|*> <class|*> <title|*> <ms> [<settle ms>]
 //                                      wait for a visible top-level window of that program
-//                                      and make it the current window
-//   wait-box <name|*> <ms>             the same for a message box (class #32770)
+//                                      and make it the current window (then wait 200 ms,
+//                                      or <settle ms>, for it to finish its initialisation)
+//   wait-box <name|*> <ms>             the same for a message box (class #32770, no
+//                                      button numbered from 1000 as dialogs have)
 //   expect-no-window <name|*> <class|*> <ms>
 //                                      fail if such a window appears within <ms>
 //   caption                            print "caption <title>"
@@ -23,6 +25,8 @@
 //   animating <id> <ms>                print "animating <id> <1|0>": 1 when the control's
 //                                      pixels on the screen change within <ms>
 //   click <id>                         press a button of the current window
+//   click-label <text>                 press the visible button of the current window with
+//                                      that text
 //   type <id> <text>                   set the text of a control of the current window
 //   key <vk>                           press a key in the current window's focused control
 //   close                              ask the current window to close (WM_CLOSE)
@@ -32,6 +36,8 @@
 //   post-quit <name> <code>            post WM_QUIT with <code> to the program's threads
 //   wait-exit <name> <ms>              wait for the program to end; print "exit <code>"
 //   screenshot <file.bmp>              save the current window as it is on the screen
+//   pause <name> / resume <name>       suspend or resume every thread of the program (to
+//                                      photograph a window that would soon be gone)
 //   sleep <ms>
 //
 // In texts, a line feed is printed as \n.
@@ -107,8 +113,27 @@ struct WindowQuery {
   DWORD process_id;  // 0: any
   const wchar_t *cls;
   const wchar_t *title;
+  bool box_only;     // only message boxes
   HWND found;
 };
+
+BOOL CALLBACK FindDialogButton(HWND child, LPARAM param) {
+  wchar_t cls[32];
+  GetClassNameW(child, cls, 32);
+  if (_wcsicmp(cls, L"Button") == 0 && GetDlgCtrlID(child) >= 1000) {
+    *(bool *)param = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A message box is a dialog whose buttons all have the standard ids (below 1000); the
+// installer's own dialogs, the menu among them, have buttons numbered from 1000.
+bool IsMessageBox(HWND window) {
+  bool dialog_button = false;
+  EnumChildWindows(window, FindDialogButton, (LPARAM)&dialog_button);
+  return !dialog_button;
+}
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   WindowQuery *q = (WindowQuery *)param;
@@ -126,19 +151,21 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
     if (wcscmp(text, q->title) != 0) return TRUE;
   }
+  if (q->box_only && !IsMessageBox(window)) return TRUE;
   q->found = window;
   return FALSE;
 }
 
-HWND FindWindowOf(const wchar_t *name, const wchar_t *cls, const wchar_t *title, DWORD ms) {
+HWND FindWindowOf(const wchar_t *name, const wchar_t *cls, const wchar_t *title, DWORD ms,
+                  bool box_only = false) {
   Program *program = wcscmp(name, L"*") == 0 ? nullptr : FindProgram(name, true);
   DWORD start = GetTickCount();
   for (;;) {
-    WindowQuery q = {program ? program->process.dwProcessId : 0, cls, title, nullptr};
+    WindowQuery q = {program ? program->process.dwProcessId : 0, cls, title, box_only, nullptr};
     EnumWindows(MatchWindow, (LPARAM)&q);
     if (q.found) return q.found;
     if (GetTickCount() - start >= ms) return nullptr;
-    Sleep(50);
+    Sleep(10);
   }
 }
 
@@ -271,6 +298,41 @@ bool SaveScreenshot(HWND window, const wchar_t *path) {
   return ok;
 }
 
+struct LabelQuery {
+  const wchar_t *text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchLabel(HWND child, LPARAM param) {
+  LabelQuery *q = (LabelQuery *)param;
+  wchar_t text[512];
+  if (!IsWindowVisible(child)) return TRUE;
+  GetText(child, text, 512);
+  if (wcscmp(text, q->text) != 0) return TRUE;
+  q->found = child;
+  return FALSE;
+}
+
+// Suspends (or resumes) every thread of the program.
+void SuspendProgram(Program *p, bool suspend) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) Fail(L"cannot list threads", p->name);
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != p->process.dwProcessId) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    if (!thread) continue;
+    if (suspend) {
+      SuspendThread(thread);
+    } else {
+      ResumeThread(thread);
+    }
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+}
+
 HWND RequireCurrent() {
   if (!g_current || !IsWindow(g_current)) Fail(L"no current window", L"");
   return g_current;
@@ -301,14 +363,14 @@ void Run(wchar_t **f, int n) {
     }
     g_program_count++;
     PrintUtf8(L"launched\t", f[1]);
-  } else if ((wcscmp(cmd, L"wait-window") == 0 && n == 5) ||
+  } else if ((wcscmp(cmd, L"wait-window") == 0 && (n == 5 || n == 6)) ||
              (wcscmp(cmd, L"wait-box") == 0 && n == 3)) {
     bool box = cmd[5] == L'b';
-    HWND w = box ? FindWindowOf(f[1], L"#32770", L"*", _wtoi(f[2]))
+    HWND w = box ? FindWindowOf(f[1], L"#32770", L"*", _wtoi(f[2]), true)
                  : FindWindowOf(f[1], f[2], f[3], _wtoi(f[4]));
     if (!w) Fail(L"window did not appear", box ? L"#32770" : f[2]);
     g_current = w;
-    Sleep(200);  // let the dialog finish its initialisation
+    Sleep(n == 6 ? _wtoi(f[5]) : 200);  // let the dialog finish its initialisation
     wchar_t title[512];
     GetText(w, title, 512);
     PrintUtf8(L"window\t", title);
@@ -360,6 +422,12 @@ void Run(wchar_t **f, int n) {
     PrintUtf8(L"animating\t", text);
   } else if (wcscmp(cmd, L"click") == 0 && n == 2) {
     PostMessageW(Control(f[1]), BM_CLICK, 0, 0);
+    PrintUtf8(L"clicked\t", f[1]);
+  } else if (wcscmp(cmd, L"click-label") == 0 && n == 2) {
+    LabelQuery q = {f[1], nullptr};
+    EnumChildWindows(RequireCurrent(), MatchLabel, (LPARAM)&q);
+    if (!q.found) Fail(L"no button with the label", f[1]);
+    PostMessageW(q.found, BM_CLICK, 0, 0);
     PrintUtf8(L"clicked\t", f[1]);
   } else if (wcscmp(cmd, L"type") == 0 && n == 3) {
     SendMessageW(Control(f[1]), WM_SETTEXT, 0, (LPARAM)f[2]);
@@ -426,6 +494,9 @@ void Run(wchar_t **f, int n) {
   } else if (wcscmp(cmd, L"screenshot") == 0 && n == 2) {
     if (!SaveScreenshot(RequireCurrent(), f[1])) Fail(L"cannot save the screenshot", f[1]);
     PrintUtf8(L"screenshot\t", f[1]);
+  } else if ((wcscmp(cmd, L"pause") == 0 || wcscmp(cmd, L"resume") == 0) && n == 2) {
+    SuspendProgram(FindProgram(f[1], true), cmd[0] == L'p');
+    PrintUtf8(cmd[0] == L'p' ? L"paused\t" : L"resumed\t", f[1]);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
   } else {

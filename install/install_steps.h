@@ -1,0 +1,47 @@
+// The steps of the installation, each a thin Win32 body over the portable decisions of
+// folder_rules, folder_paths and transfer_lines. RunInstall (install.h) calls them in order.
+// Windows only.
+#ifndef FERN_INSTALL_INSTALL_STEPS_H
+#define FERN_INSTALL_INSTALL_STEPS_H
+
+#include <stddef.h>
+
+// Registry and INI files (registry_win32.cpp).
+// The administrator probe: creates or opens HKLM\Software\<global>\<local>; 0 or -1.
+int ProbeMachineKey(const char *global, const char *local);
+// Per-user values under HKCU\Software\<global>\<local>. out always receives a terminated
+// text: the REG_SZ value, or default_text, cut to size - 1 bytes. 0 when the value was read.
+int ReadProductString(const char *global, const char *local, const char *name,
+                      const char *default_text, char *out, size_t size);
+// A decimal integer stored as REG_SZ; default_value when missing or of another type.
+int ReadProductInt(const char *global, const char *local, const char *name, int default_value);
+int WriteProductString(const char *global, const char *local, const char *name,
+                       const char *text);
+// The uninstall entry "QvApp<TITLEBAR>" with DisplayName and UninstallString.
+void RegisterUninstallEntry(const char *install_folder);
+// Root of the first CD-ROM drive, such as "Q:\\", or "E:\\" when there is none.
+const char *CdromRoot();
+// The InstallFolder that REP_INSTALL stands for in the transfers.
+void SetInstallToken(const char *install_folder);
+void TransferIniSection();
+void TransferRegSection();
+
+// The destination (folder_choice_win32.cpp): 0 with the confirmed folder in
+// install_folder (kPathSize bytes), -1 after Cancel, No or a refused folder.
+int ChooseInstallFolder(char *install_folder);
+
+// Folder preparation (folder_prep_win32.cpp). 0 on success, 1 on failure.
+int CreateFolderChain(const char *path);
+int TestFolderWritable(const char *folder);
+// Starts the hidden batch job that grants everyone full access; reports nothing.
+void GrantFullAccess(const char *folder);
+
+// Shortcuts (shortcuts_win32.cpp).
+int IsVistaOrLater();
+int CreateStartMenuShortcuts(const char *install_folder);
+void OfferDesktopShortcut(const char *install_folder);
+
+// The completion dialog (completion_win32.cpp): 1 when the player asked for the readme.
+int ShowCompletionDialog();
+
+#endif

@@ -1,0 +1,203 @@
+// Start-menu and desktop shortcuts, written through the shell link object. Vista and later
+// get them in the all-users folders, older systems in the current user's. Failures only
+// make a shortcut missing; nothing is shown.
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "install/install_steps.h"
+#include "settings/settings_file.h"
+#include "support/sjis.h"
+#include "support/window.h"
+
+namespace {
+
+enum {
+  kDesktopBox = 1007,
+  kUnknown = -1,
+};
+
+const char kLinkSuffix[] = ".LNK";
+const char kUninstallerName[] = "UnInst.exe";
+const char kUninstallLabel[] = " アンインストール";
+const char kDefaultReadmeLabel[] = "お読みください";
+
+// Module state: the two version caches and the folder the desktop dialog works for.
+struct ShortcutState {
+  int vista_or_later;  // kUnknown, 0 or 1
+  int nt_family;       // kUnknown, 0 or 1
+  const char *desktop_folder;
+};
+ShortcutState g_shortcuts = {kUnknown, kUnknown, nullptr};
+
+// Joins the parts into out; -1 when they do not fit (the shortcut then fails).
+int Concat(char *out, size_t size, const char *a, const char *b, const char *c = "",
+           const char *d = "") {
+  int n = snprintf(out, size, "%s%s%s%s", a, b, c, d);
+  return n < 0 || (size_t)n >= size ? -1 : 0;
+}
+
+// The path up to its last backslash (a character of its own); 0 when it has none.
+int ParentFolder(char *out, const char *path) {
+  const char *last = nullptr;
+  for (const char *p = FindSeparator(path, false); p; p = FindSeparator(p + 1, false)) last = p;
+  if (!last || (size_t)(last - path) >= kPathSize) return 0;
+  memcpy(out, path, last - path);
+  out[last - path] = '\0';
+  return 1;
+}
+
+int SpecialFolderPath(HWND owner, int csidl, char *out) {
+  IMalloc *allocator = nullptr;
+  if (FAILED(SHGetMalloc(&allocator))) return 0;
+  LPITEMIDLIST item = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(owner, csidl, &item))) {
+    allocator->Release();
+    return 0;
+  }
+  BOOL found = SHGetPathFromIDListA(item, out);
+  allocator->Free(item);
+  allocator->Release();
+  return found ? 1 : 0;
+}
+
+HRESULT CreateShellLink(const char *target, const char *link, const char *description) {
+  IShellLinkA *shell_link = nullptr;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkA, (void **)&shell_link);
+  if (FAILED(result)) return result;
+  shell_link->SetPath(target);
+  shell_link->SetDescription(description);
+  char folder[kPathSize];
+  if (ParentFolder(folder, target)) shell_link->SetWorkingDirectory(folder);
+  IPersistFile *file = nullptr;
+  result = shell_link->QueryInterface(IID_IPersistFile, (void **)&file);
+  if (SUCCEEDED(result)) {
+    wchar_t wide[kPathSize];
+    if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, kPathSize) == 0) {
+      result = E_FAIL;
+    } else {
+      result = file->Save(wide, TRUE);
+    }
+    file->Release();
+  }
+  shell_link->Release();
+  return result;
+}
+
+// One shortcut in folder (which ends with a backslash) named name_a + name_b + ".LNK",
+// pointing at install_folder\target_name. 0, or -1 when it could not be made.
+int MakeShortcut(const char *folder, const char *name_a, const char *name_b,
+                 const char *install_folder, const char *target_name) {
+  char target[kPathSize];
+  char link[kPathSize];
+  if (CopyText(target, install_folder, sizeof target) >= sizeof target ||
+      AppendBackslash(target, sizeof target) != 0 ||
+      Concat(target, sizeof target, target, target_name) != 0 ||
+      Concat(link, sizeof link, folder, name_a, name_b, kLinkSuffix) != 0) {
+    return -1;
+  }
+  return SUCCEEDED(CreateShellLink(target, link, GetInstTo())) ? 0 : -1;
+}
+
+int CreateDesktopShortcut(const char *install_folder) {
+  char folder[kPathSize];
+  int csidl = IsVistaOrLater() ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
+  if (!SpecialFolderPath(OwnerWindow(), csidl, folder) ||
+      AppendBackslash(folder, sizeof folder) != 0) {
+    return -1;
+  }
+  return MakeShortcut(folder, GetTitleBar(), "", install_folder, GetExeName());
+}
+
+INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SendDlgItemMessageA(dialog, kDesktopBox, BM_SETCHECK, BST_CHECKED, 0);
+      CenterWindow(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      if (wparam == IDOK) {
+        if (IsDlgButtonChecked(dialog, kDesktopBox) == BST_CHECKED) {
+          CreateDesktopShortcut(g_shortcuts.desktop_folder);
+        }
+        EndDialog(dialog, 1);
+        return TRUE;
+      }
+      if (wparam == IDCANCEL) {
+        EndDialog(dialog, 2);
+        return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int IsVistaOrLater() {
+  if (g_shortcuts.vista_or_later != kUnknown) return g_shortcuts.vista_or_later;
+  g_shortcuts.vista_or_later = 0;
+  if (g_shortcuts.nt_family == kUnknown) {
+    g_shortcuts.nt_family = (GetVersion() & 0x80000000u) ? 0 : 1;
+  }
+  if (!g_shortcuts.nt_family) return 0;
+  OSVERSIONINFOA version;
+  memset(&version, 0, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
+      version.dwMajorVersion < 6) {
+    return 0;
+  }
+  g_shortcuts.vista_or_later = 1;
+  return 1;
+}
+
+int CreateStartMenuShortcuts(const char *install_folder) {
+  char folder[kPathSize];
+  int csidl = IsVistaOrLater() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
+  if (!SpecialFolderPath(OwnerWindow(), csidl, folder)) return -1;
+  // The title folder, one level deeper under INST_GROUP when it is set. A folder that
+  // does not fit makes every shortcut fail instead of landing elsewhere.
+  int failed = AppendBackslash(folder, sizeof folder);
+  const char *group = GetInstGroup();
+  if (!failed && group) {
+    failed = Concat(folder, sizeof folder, folder, group);
+    if (!failed) CreateDirectoryA(folder, nullptr);
+    failed = failed || AppendBackslash(folder, sizeof folder);
+  }
+  failed = failed || Concat(folder, sizeof folder, folder, GetTitleBar());
+  if (!failed) CreateDirectoryA(folder, nullptr);
+  failed = failed || AppendBackslash(folder, sizeof folder);
+  if (failed) return -1;
+
+  failed = MakeShortcut(folder, GetTitleBar(), "", install_folder, GetExeName()) != 0;
+  char label[kPathSize];
+  char help[kPathSize];
+  char readme[kPathSize];
+  GetSetting("INSTREADME", label, sizeof label, kDefaultReadmeLabel);
+  GetSetting("HELP_FILE", help, sizeof help, "");
+  GetSetting("INSTREADMEFL", readme, sizeof readme, help);
+  if (readme[0] != '\0' && readme[0] != '-') {
+    char name[kPathSize];
+    if (Concat(name, sizeof name, GetTitleBar(), " ", label) != 0 ||
+        MakeShortcut(folder, name, "", install_folder, readme) != 0) {
+      failed = true;
+    }
+  }
+  if (MakeShortcut(folder, GetTitleBar(), kUninstallLabel, install_folder,
+                   kUninstallerName) != 0) {
+    failed = true;
+  }
+  return failed ? -1 : 0;
+}
+
+void OfferDesktopShortcut(const char *install_folder) {
+  g_shortcuts.desktop_folder = install_folder;
+  HWND owner = OwnerWindow();
+  HINSTANCE instance = OwnerInstance();
+  DialogBoxParamA(instance, "MAKESHORTCUT", owner, ShortcutDialogProc, 0);
+}
