@@ -530,7 +530,7 @@ void CheckPresence(LintState *state, const std::string &bytes) {
   for (const RequiredKey &required : kRequiredKeys) {
     if (state->key_lines.count(required.key) != 0) continue;
     state->Warn(0, std::string(required.key) + " is not set, so " + required.consequence +
-                       ": add a " + required.key + " line");
+                       ": add a line for " + required.key);
   }
 }
 
