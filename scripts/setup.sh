@@ -16,7 +16,7 @@ required=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth locales fonts-ipafont-gothic
-  zlib1g-dev libdeflate-dev libpng-dev googletest libgtest-dev
+  zlib1g-dev libdeflate-dev libpng-dev libunistring-dev googletest libgtest-dev
   imagemagick xdotool file python3
 )
 

@@ -10,7 +10,7 @@ TITLE='ファイルのコピー中...'
 BLOCK=131072
 
 # pack_run <folder> <package>: packs the folder onto the fullmode_run stub.
-pack_run() { "$FERNPACK" pack "$1" -o "$2" --stub "$RUN_STUB" --quiet --no-review; }
+pack_run() { "$(dirname "$FERNPACK")/pack_unreviewed" "$1" "$2" "$RUN_STUB"; }
 
 # The value fields of the driver's "progress <id> <pos> <low> <high>" lines for one bar.
 bar_values() { awk -F'\t' -v id="$1" '$1 == "progress" && $2 == id { print $3, $4, $5 }' "$OUT"; }

@@ -25,7 +25,7 @@ scenario "the 32-bit installer reports a package without install.env"
 check "the stub is a 32-bit program" grep -q "PE32 executable" <(file "$STUB")
 mkdir -p "$WORK/nosettings"
 printf 'readme\r\n' > "$WORK/nosettings/readme.txt"
-pack_game "$WORK/nosettings" "$WORK/setup32.exe" --no-review
+"$(dirname "$FERNPACK")/pack_unreviewed" "$WORK/nosettings" "$WORK/setup32.exe" "$STUB"
 before=$(workfolders)
 drive <<END || true
 clear-clipboard

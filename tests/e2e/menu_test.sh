@@ -26,7 +26,10 @@ disc() {
       bad-picture) rm -f "$folder/game/insttscr.png" && printf 'not a picture' > "$folder/game/insttscr.rct" ;;
     esac
   done
-  pack_game "$folder/game" "$folder/setup.exe"
+  case " $* " in
+    *" bad-picture "*) "$(dirname "$FERNPACK")/pack_unreviewed" "$folder/game" "$folder/setup.exe" "$STUB" ;;
+    *) pack_game "$folder/game" "$folder/setup.exe" ;;
+  esac
 }
 
 # The column as the driver saw it, from the bottom up: "<id> <label>" per line.

@@ -42,7 +42,7 @@ expect "exit${T}0"
 scenario "an unclosed [reg] section stops the installer with -1, naming the section"
 make_game "$WORK/open"
 printf '[reg]\r\n"IsInst"="1"\r\n' >> "$WORK/open/install.env"
-pack_game "$WORK/open" "$WORK/open.exe" --no-review
+"$(dirname "$FERNPACK")/pack_unreviewed" "$WORK/open" "$WORK/open.exe" "$STUB"
 for answer in 2 4; do  # Cancel and Retry end the program alike
   before=$(workfolders)
   drive <<END || true

@@ -47,7 +47,7 @@ check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
 scenario "a package without install.env"
 mkdir -p "$WORK/nosettings"
 printf 'readme\r\n' > "$WORK/nosettings/readme.txt"
-pack_game "$WORK/nosettings" "$WORK/nosettings.exe" --no-review
+"$(dirname "$FERNPACK")/pack_unreviewed" "$WORK/nosettings" "$WORK/nosettings.exe" "$STUB"
 expect_failure_box "$WORK/nosettings.exe" "$missing_text"
 
 scenario "a truncated archive"

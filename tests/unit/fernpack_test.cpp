@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include "tests/unit/fernpack_fixture.h"
+
 namespace {
 
 class PackToolTest : public ::testing::Test {
@@ -24,10 +26,10 @@ class PackToolTest : public ::testing::Test {
     dir_ = mkdtemp(pattern);
     game_ = dir_ + "/game";
     stub_ = dir_ + "/stub.exe";
-    Write(stub_, "MZ stub");
+    Write(stub_, MinimalStub());
     mkdir(game_.c_str(), 0755);
     Write(game_ + "/install.env", "TITLEBAR\tx\r\n");
-    Write(game_ + "/insttscr.rct", "picture");
+    Write(game_ + "/insttscr.rct", OnePixelPicture());
     Write(game_ + "/readme.txt", "readme");
   }
   void TearDown() override { system(("rm -rf " + dir_).c_str()); }
@@ -100,7 +102,7 @@ TEST_F(PackToolTest, PackListExtractVerifyRoundTrip) {
   EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec);
   EXPECT_EQ(a.st_mtim.tv_nsec / 100, b.st_mtim.tv_nsec / 100);
   // The stub comes first, unchanged.
-  EXPECT_EQ(0u, Read(out).rfind("MZ stub", 0));
+  EXPECT_EQ(0u, Read(out).rfind(MinimalStub(), 0));
 }
 
 TEST_F(PackToolTest, OutputIsDeterministicWhateverTheJobs) {
@@ -142,7 +144,7 @@ TEST_F(PackToolTest, RefusedInputsLeaveNoOutput) {
   for (const Row &row : rows) {
     system(("rm -rf " + game_ + " && mkdir " + game_).c_str());
     Write(game_ + "/install.env", "TITLEBAR\tx\r\n");
-    Write(game_ + "/insttscr.rct", "picture");
+    Write(game_ + "/insttscr.rct", OnePixelPicture());
     row.prepare(game_);
     EXPECT_EQ(1, Pack(dir_ + "/out.exe")) << row.label << ": " << output_;
     EXPECT_NE(std::string::npos, output_.find("fernpack pack:")) << row.label;

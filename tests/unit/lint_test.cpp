@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "tests/unit/fernpack_fixture.h"
 #include "tools/fernpack/lint.h"
 
 namespace {
@@ -15,8 +16,8 @@ namespace {
 // A settings file without faults; each row below adds one.
 const std::string kBase =
     "REG_GLOBAL\tMaker\r\nREG_LOCAL\tGame\r\nINI_FILE\tgame.ini\r\nINI_SECTION\tS\r\n"
-    "TITLEBAR\tゲーム\r\nINSTREADME\tお読み|ください\r\n";
-const int kBaseLines = 6;
+    "TITLEBAR\tゲーム\r\nINSTREADME\tお読み|ください\r\nINSTTO\tGame\r\nEXENAME\tgame.exe\r\n";
+const int kBaseLines = 8;
 
 struct FaultRow {
   const char *label;
@@ -38,24 +39,84 @@ const FaultRow kFaultRows[] = {
     {"typo", "TITLEBR\tX\r\n", 1, false, "did you mean TITLEBAR?"},
     {"wrong case", "ExeName\tX\r\n", 1, false, "EXENAME? keys are case-sensitive"},
     {"unknown key", "COLOR\tred\r\n", 1, false, "unknown key 'COLOR'"},
-    {"words dropped", "INSTTO\tFern Quest\r\n", 1, false, "write 'Fern|Quest'"},
+    {"words dropped", "INSTFOL\tFern Quest\r\n", 1, false, "write 'Fern|Quest'"},
     {"equals sign", "INSTTO=Quest\r\n", 1, false, "without '='"},
     {"no value", "EXENAME\r\n", 1, false, "EXENAME has no value"},
     {"set twice", "\r\nTITLEBAR\tOther\r\n", 2, false, "value from line 5"},
-    {"after [EOF]", "[EOF]\r\nINSTTO\tLate\r\n", 2, false, "stops reading keys at [EOF] on line 7"},
-    {"beyond 400", Many(394, "//\r\n") + "INSTTO\tLate\r\n", 395, false, "first 400 lines"},
+    {"after [EOF]", "[EOF]\r\nINSTTO\tLate\r\n", 2, false, "stops reading keys at [EOF] on line 9"},
+    {"beyond 400", Many(392, "//\r\n") + "INSTTO\tLate\r\n", 393, false, "first 400 lines"},
     {"left open", "[reg]\r\n\"a\"=\"b\"\r\n", 1, true, "[reg] is never closed"},
     {"open at EOF", "[ini]\r\na=1\r\nEOF\r\n-\r\n", 1, true,
-     "before the line beginning with 'EOF' on line 9"},
+     "before the line beginning with 'EOF' on line 11"},
     {"ini without =", "[ini]\r\nPath REP_INSTALL\r\n-\r\n", 2, false, "has no '='"},
     {"reg passed over", "[reg]\r\n\"a\"=dword:1\r\n-\r\n", 2, false, "has no '\"=\"'"},
     {"header again", "[ini]\r\na=1\r\n-\r\n[ini]\r\nb=2\r\n-\r\n", 4, false, "appears again"},
     {"sections after EOF", "EOF\r\n[reg]\r\n\"a\"=\"b\"\r\n-\r\n", 2, false, "[reg] is never read"},
     {"bad header", "[Reg]\r\n", 1, false, "not a section header"},
-    {"key in a section", "[delfiles]\r\nEXENAME\tx.exe\r\n-\r\n", 2, false, "also read as"},
-    {"long line", "INSTTO\t" + std::string(600, 'x') + "\r\n", 1, false, "longer than 511"},
+    {"key in a section", "[delfiles]\r\nINSTFOL\tx\r\n-\r\n", 2, false, "also read as"},
+    {"long line", "[delfiles]\r\n" + std::string(600, 'x') + "\r\n-\r\n", 2, false,
+     "longer than 511"},
     {"invalid Shift-JIS", "// \x82\r\n", 1, true, "not valid Shift-JIS"},
+    {"indented key", "\tINST_GROUP\tMaker\r\n", 1, false, "begins with a blank"},
+    {"indented section line", "[delfiles]\r\n  save.dat\r\n-\r\n", 0, false, ""},
+    {"CR-only line ends", "// one\rtwo\r\n", 1, true, "carriage return alone"},
+    {"value at the buffer", "INSTFOL\t" + std::string(127, 'v') + "\r\n", 0, false, ""},
+    {"value past the buffer", "INSTFOL\t" + std::string(128, 'v') + "\r\n", 1, true,
+     "keeps only the first 127"},
+    {"help file past its buffer", "HELP_FILE\t" + std::string(260, 'h') + "\r\n", 1, true,
+     "keeps only the first 259"},
 };
+
+// Faults of the first lines and of the file as a whole, each alone in a file.
+struct FileRow {
+  const char *label;
+  std::string file;
+  int line;
+  bool error;
+  const char *contains;
+};
+
+const std::string kKeys = "TITLEBAR\tG\r\nINSTTO\tG\r\nEXENAME\tg.exe\r\n";
+
+const FileRow kFileRows[] = {
+    {"empty file", "", 0, true, "the file is empty"},
+    {"blank file", "\r\n \r\n", 0, true, "the file is empty"},
+    {"no TITLEBAR", "INSTTO\tG\r\nEXENAME\tg.exe\r\n", 0, false, "TITLEBAR is not set"},
+    {"no INSTTO", "TITLEBAR\tG\r\nEXENAME\tg.exe\r\n", 0, false, "INSTTO is not set"},
+    {"no EXENAME", "TITLEBAR\tG\r\nINSTTO\tG\r\n", 0, false, "EXENAME is not set"},
+    {"backslash in the title", "TITLEBAR\tA\\B\r\nINSTTO\tG\r\nEXENAME\tg.exe\r\n", 1, true,
+     "TITLEBAR holds a backslash"},
+    // "ソ" is 83 5C: its trail byte is no backslash.
+    {"0x5C trail byte in the title", "TITLEBAR\tソ\r\nINSTTO\tG\r\nEXENAME\tg.exe\r\n", 0,
+     false, ""},
+    {"byte order mark", "\xEF\xBB\xBF" "// ゲーム\r\n" + kKeys, 1, true, "byte order mark"},
+};
+
+TEST(Lint, FirstLinesAndWholeFile) {
+  for (const FileRow &row : kFileRows) {
+    std::vector<LintFinding> findings;
+    std::string error;
+    ASSERT_TRUE(LintSettingsText(row.file, nullptr, &findings, &error)) << error;
+    if (row.contains[0] == '\0') {
+      EXPECT_TRUE(findings.empty()) << row.label;
+      continue;
+    }
+    // The finding itself, once, and no other error (a byte order mark also makes the
+    // first key unknown, which is a warning of its own).
+    int matching = 0, other_errors = 0;
+    for (const LintFinding &f : findings) {
+      if (f.message.find(row.contains) != std::string::npos) {
+        matching++;
+        EXPECT_EQ(row.line, f.line) << row.label;
+        EXPECT_EQ(row.error, f.error) << row.label;
+      } else {
+        other_errors += f.error;
+      }
+    }
+    EXPECT_EQ(1, matching) << row.label;
+    EXPECT_EQ(0, other_errors) << row.label;
+  }
+}
 
 std::set<std::string> g_package_files = {"readme.txt", "Manual.html", "doc\\notes.txt"};
 
@@ -114,7 +175,10 @@ TEST(Lint, FileWideChecks) {
       {"reg transfer off", "[reg]\r\n\"a\"=\"b\"\r\n-\r\n", "never written"},
   };
   for (const Row &row : rows) {
-    std::vector<LintFinding> findings = Lint(row.file);
+    std::string file = row.file.rfind("TITLEBAR", 0) == 0
+                           ? "INSTTO\tG\r\nEXENAME\tg.exe\r\n" + row.file
+                           : kKeys + row.file;
+    std::vector<LintFinding> findings = Lint(file);
     if (row.contains[0] == '\0') {
       EXPECT_TRUE(findings.empty()) << row.label << "\n" << Describe(findings);
     } else {
@@ -158,37 +222,39 @@ class FernpackTest : public testing::Test {
 
 TEST_F(FernpackTest, SampleIsClean) {
   std::string out;
-  EXPECT_EQ(0, Run(std::string("lint ") + FERN_SOURCE_DIR "/sample/game/install.env", &out));
-  EXPECT_EQ("", out);
+  std::string path = std::string(FERN_SOURCE_DIR) + "/sample/game/install.env";
+  EXPECT_EQ(0, Run("lint " + path, &out));
+  EXPECT_EQ(path + ": 0 errors, 0 warnings\n", out);
 }
 
 TEST_F(FernpackTest, ExitStatusAndQuiet) {
-  Write("warn/install.env", "TITLEBAR\tA\r\nCOLOR\tred\r\n");
-  Write("fail/install.env", "COLOR\tred\r\n[ini]\r\n");
+  const std::string keys = "TITLEBAR\tA\r\nINSTTO\tG\r\nEXENAME\tg.exe\r\n";
+  Write("warn/install.env", keys + "COLOR\tred\r\n");
+  Write("fail/install.env", keys + "COLOR\tred\r\n[ini]\r\n");
   std::string out;
   EXPECT_EQ(0, Run("lint " + folder_ + "/warn/install.env", &out));
-  EXPECT_NE(std::string::npos, out.find("install.env:2: warning: unknown key 'COLOR'")) << out;
+  EXPECT_NE(std::string::npos, out.find("install.env:4: warning: unknown key 'COLOR'")) << out;
   EXPECT_EQ(0, Run("lint --quiet " + folder_ + "/warn/install.env", &out));
-  EXPECT_EQ("", out);
+  EXPECT_EQ(folder_ + "/warn/install.env: 0 errors, 1 warning\n", out);
   EXPECT_EQ(1, Run("lint --quiet " + folder_ + "/fail/install.env", &out));
-  EXPECT_EQ(folder_ + "/fail/install.env:2: error: [ini] is never closed by a line beginning "
-                      "with '-': the installer stops with an error\n", out);
+  EXPECT_EQ(folder_ + "/fail/install.env:5: error: [ini] is never closed by a line beginning "
+                      "with '-': the installer stops with an error\n" +
+                folder_ + "/fail/install.env: 1 error, 1 warning: fernpack pack refuses this "
+                          "file\n", out);
   // The readme is looked up beside the settings file, without regard to case.
-  Write("readme/install.env", "INSTREADME\tRead\r\nINSTREADMEFL\treadme.txt\r\n");
+  Write("readme/install.env", keys + "INSTREADME\tRead\r\nINSTREADMEFL\treadme.txt\r\n");
   EXPECT_EQ(0, Run("lint " + folder_ + "/readme/install.env", &out));
   EXPECT_NE(std::string::npos, out.find("not in the game folder")) << out;
   Write("readme/ReadMe.TXT", "hello");
   EXPECT_EQ(0, Run("lint " + folder_ + "/readme/install.env", &out));
-  EXPECT_EQ("", out);
+  EXPECT_EQ(folder_ + "/readme/install.env: 0 errors, 0 warnings\n", out);
 }
 
-// A 1 x 1 picture: header, then one literal pixel.
-const std::string kPicture("\x98\x5A\x92\x9A" "TC00" "\x01\0\0\0" "\x01\0\0\0" "\x03\0\0\0"
-                           "\x10\x20\x30", 23);
+const std::string kPicture = OnePixelPicture();
 
 TEST_F(FernpackTest, PackRefusesWhatWouldStopTheInstaller) {
-  Write("stub.exe", "MZ stub");
-  const std::string good = "TITLEBAR\tGame\r\nCOLOR\tred\r\n[ini]\r\na=1\r\n-\r\n";
+  Write("stub.exe", MinimalStub());
+  const std::string good = "TITLEBAR\tGame\r\nINSTTO\tG\r\nEXENAME\tg.exe\r\nCOLOR\tred\r\n[ini]\r\na=1\r\n-\r\n";
   struct Row {
     const char *label;
     const char *settings_name;  // null: none

@@ -240,7 +240,11 @@ TEST_F(RctFiles, PackEncodesTheMenuPicture) {
     std::vector<PackItem> items;
     bool ok;
   } rows[] = {
-      {"no picture to convert", {Item("install.env"), Item("insttscr.rct")}, true},
+      {"no picture to convert",
+       {Item("install.env"), Item("insttscr.rct", Put("good.rct", MakeRctFile(1, 1, {1, 2, 3})))},
+       true},
+      {"supplied picture does not decode", {Item("insttscr.rct", Put("bad.rct", {1, 2, 3}))},
+       false},
       {"picture folder is not a picture", {Item("insttscr.png\\", "", true)}, true},
       {"both kinds present", {Item("insttscr.png", path), Item("INSTTSCR.RCT")}, false},
       {"two spellings of the png", {Item("insttscr.png", path), Item("Insttscr.png", path)}, false},

@@ -14,6 +14,7 @@ struct Command {
   const char *name;
   int (*run)(int argc, char **argv);
   const char *usage;
+  const char *help;  // what `fernpack help <command>` prints after the usage line
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "tools/fernpack/lint.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
@@ -25,6 +26,33 @@ const char *const kKnownKeys[] = {
 };
 
 const char kDefaultReadme[] = "readme.txt";
+
+// The buffer the installer reads each key into (NUL included); a longer value is cut to
+// one byte less, wherever the cut falls.
+struct KeyBuffer {
+  const char *key;
+  size_t size;
+};
+const KeyBuffer kKeyBuffers[] = {
+    {"REG_GLOBAL", kSettingTextSize}, {"REG_LOCAL", kSettingTextSize},
+    {"INI_FILE", kSettingTextSize},   {"INI_SECTION", kSettingTextSize},
+    {"TITLEBAR", kSettingTextSize},   {"INST_GROUP", kSettingTextSize},
+    {"INSTFOL", kSettingTextSize},    {"INSTTO", kSettingTextSize},
+    {"EXENAME", kSettingTextSize},    {"INSTREADME", kSettingTextSize},  // the menu's
+    {"INSTREADMEFL", kSettingTextSize}, {"HELP_FILE", kPathSize},
+};
+
+// Keys whose default no publisher wants: the installer's own placeholders.
+struct RequiredKey {
+  const char *key;
+  const char *consequence;
+};
+const RequiredKey kRequiredKeys[] = {
+    {"TITLEBAR", "the menu, the shortcuts and the uninstall entry carry the installer's "
+                 "placeholder title"},
+    {"INSTTO", "the game is installed into a folder named HALDRO_APP"},
+    {"EXENAME", "the game's shortcuts start haldro.exe"},
+};
 const size_t kShownLimit = 80;  // bytes of file text quoted in one message
 
 bool IsKnownKey(const std::string &key) {
@@ -303,6 +331,25 @@ void CheckUnknownKey(LintState *state, int line, const std::string &key, bool ha
   }
 }
 
+// The value that the installer will use: within its buffer, and for TITLEBAR usable as
+// the name of the single-instance lock.
+void CheckValue(LintState *state, int line, const std::string &key, const char *value) {
+  size_t length = strlen(value);
+  for (const KeyBuffer &buffer : kKeyBuffers) {
+    if (key != buffer.key || length < buffer.size) continue;
+    state->Fail(line, "the value of " + key + " is " + std::to_string(length) +
+                          " bytes, but the installer keeps only the first " +
+                          std::to_string(buffer.size - 1) + " (" +
+                          Shown(std::string(value, buffer.size - 1)) +
+                          "), cutting wherever that falls: shorten it");
+  }
+  if (key == "TITLEBAR" && FindSeparator(value, false) != nullptr) {
+    state->Fail(line, "TITLEBAR holds a backslash: the installer names its single-instance "
+                      "lock after the title, Windows refuses that name, and the installer "
+                      "then ends at once without a word; remove the backslash");
+  }
+}
+
 void ObserveKeyLine(const KeyLineReport *report, void *context) {
   LintState *state = static_cast<LintState *>(context);
   if (report->kind == kKeyLineEndMarker) {
@@ -339,6 +386,7 @@ void ObserveKeyLine(const KeyLineReport *report, void *context) {
                                   std::to_string(first->second));
   } else {
     state->key_lines[key] = report->line;
+    CheckValue(state, report->line, key, report->value);
   }
   if (report->after != nullptr && !IsCommentWord(report->after)) {
     std::vector<std::string> words = WordsFrom(report->after, report->key + kSettingsLineSize);
@@ -389,17 +437,25 @@ void CheckUnreadSections(LintState *state, LineReader *reader) {
   }
 }
 
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool HasNonAscii(const std::string &text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 void CheckEncoding(LintState *state, const std::string &bytes) {
-  std::vector<std::string> lines = PhysicalLines(bytes);
-  bool has_bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  bool non_ascii = std::any_of(bytes.begin(), bytes.end(),
-                               [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if (has_bom || (non_ascii && IsValidUtf8(bytes))) {
+  bool has_bom = bytes.compare(0, 3, kByteOrderMark) == 0;
+  std::string text = has_bom ? bytes.substr(3) : bytes;
+  if (has_bom && !(HasNonAscii(text) && IsValidUtf8(text))) {
+    state->Fail(1, "the file begins with a UTF-8 byte order mark (EF BB BF): the installer "
+                   "reads those bytes as part of the first line, so its first key is lost; "
+                   "save the file as Shift-JIS without a byte order mark");
+  }
+  std::vector<std::string> lines = PhysicalLines(text);
+  if (HasNonAscii(text) && IsValidUtf8(text)) {
     for (size_t i = 0; i < lines.size(); i++) {
-      bool line_non_ascii = std::any_of(lines[i].begin(), lines[i].end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x80;
-      });
-      if (!line_non_ascii) continue;
+      if (!HasNonAscii(lines[i])) continue;
       state->Fail(static_cast<int>(i) + 1,
                   "the file is saved as UTF-8; the installer reads Shift-JIS (code page "
                   "932) only, so its text would be garbled: save it as Shift-JIS");
@@ -420,6 +476,61 @@ void CheckEncoding(LintState *state, const std::string &bytes) {
                            : "";
     state->Fail(first_bad, "the line is not valid Shift-JIS" + more +
                                ": the installer reads Shift-JIS (code page 932) only");
+  }
+}
+
+// A carriage return that no line feed follows does not end a line for the installer:
+// with old Mac line ends the whole file is one long line.
+void CheckLineEnds(LintState *state, const std::string &bytes) {
+  int line = 1;
+  int lone = 0, first = 0;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    if (bytes[i] == '\n') line++;
+    if (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) {
+      if (lone++ == 0) first = line;
+    }
+  }
+  if (lone > 0) {
+    state->Fail(first, "a line ends with a carriage return alone (" + std::to_string(lone) +
+                           " in the file): the installer ends lines only at LF or CR LF, "
+                           "so the lines run together and their keys are lost; save the "
+                           "file with CR LF line ends");
+  }
+}
+
+// A key line that begins with a blank is passed over by the installer; an indented key
+// is almost always meant to count.
+void CheckIndentedKeys(LintState *state, const std::string &bytes) {
+  std::vector<std::string> lines = PhysicalLines(bytes);
+  for (size_t i = 0; i < lines.size(); i++) {
+    int line = static_cast<int>(i) + 1;
+    if (state->marker_line != 0 && line > state->marker_line) break;
+    const std::string &text = lines[i];
+    if (text.empty() || static_cast<unsigned char>(text[0]) > 0x20) continue;
+    if (state->IsSectionLine(line)) continue;
+    size_t start = 0;
+    while (start < text.size() && static_cast<unsigned char>(text[start]) <= 0x20) start++;
+    size_t end = start;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) > 0x20) end++;
+    std::string word = text.substr(start, end - start);
+    if (!IsKnownKey(word)) continue;
+    state->Warn(line, "the line begins with a blank, so the installer passes it over and " +
+                          word + " is not set here: remove the indentation");
+  }
+}
+
+// A file without any setting, and the keys whose defaults are placeholders.
+void CheckPresence(LintState *state, const std::string &bytes) {
+  if (std::all_of(bytes.begin(), bytes.end(),
+                  [](char c) { return static_cast<unsigned char>(c) <= 0x20; })) {
+    state->Fail(0, "the file is empty: the installer would run with placeholder settings "
+                   "for everything; write the settings (TITLEBAR, INSTTO, EXENAME, ...)");
+    return;
+  }
+  for (const RequiredKey &required : kRequiredKeys) {
+    if (state->key_lines.count(required.key) != 0) continue;
+    state->Warn(0, std::string(required.key) + " is not set, so " + required.consequence +
+                       ": add a line for " + required.key);
   }
 }
 
@@ -525,6 +636,9 @@ bool LintSettingsText(const std::string &bytes, const PackageFileTest &has_file,
             RunKeyPass(&state, bytes, &table, error);
   if (ok) {
     CheckEncoding(&state, bytes);
+    CheckLineEnds(&state, bytes);
+    CheckIndentedKeys(&state, bytes);
+    CheckPresence(&state, bytes);
     CheckReadme(&state, table, has_file);
     CheckTransfers(&state, table, lists);
   }
@@ -636,8 +750,10 @@ int RunLint(int argc, char **argv) {
     return 2;
   }
   std::string bytes;
+  errno = 0;
   if (!ReadFileBytes(path, &bytes)) {
-    fprintf(stderr, "fernpack lint: cannot read %s\n", path.c_str());
+    fprintf(stderr, "fernpack lint: cannot read %s: %s\n", path.c_str(),
+            errno != 0 ? strerror(errno) : "not a readable file");
     return 1;
   }
   size_t slash = path.rfind('/');
@@ -651,11 +767,14 @@ int RunLint(int argc, char **argv) {
     fprintf(stderr, "fernpack lint: %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
-  bool failed = false;
+  int errors = 0, warnings = 0;
   for (const LintFinding &finding : findings) {
-    failed = failed || finding.error;
+    (finding.error ? errors : warnings)++;
     if (quiet && !finding.error) continue;
     printf("%s\n", FormatLintFinding(path, finding).c_str());
   }
-  return failed ? 1 : 0;
+  printf("%s: %d error%s, %d warning%s%s\n", path.c_str(), errors, errors == 1 ? "" : "s",
+         warnings, warnings == 1 ? "" : "s",
+         errors > 0 ? ": fernpack pack refuses this file" : "");
+  return errors > 0 ? 1 : 0;
 }

@@ -3,10 +3,14 @@
 // and section readers (settings/settings_file.h, settings/section_lists.h), so what it
 // reports is what the installer will do.
 //
-// Errors: a section left open (the installer stops with an error), and a file that is
-// not Shift-JIS text (saved as UTF-8, or with invalid bytes: every Japanese text would be
-// garbled). Everything else is a warning. `fernpack pack` refuses a package exactly when
-// lint finds an error.
+// Errors: a section left open (the installer stops with an error); a file that is not
+// Shift-JIS text (saved as UTF-8, a byte order mark, invalid bytes: every Japanese text
+// would be garbled); lines ended by CR alone (they run together); an empty file; a value
+// longer than the installer's buffer for it (cut wherever the cut falls); a TITLEBAR with
+// a backslash (the single-instance lock cannot be made, and the installer ends without a
+// word). Everything else is a warning, among them a missing TITLEBAR, INSTTO or EXENAME
+// and an indented key line. `fernpack pack` refuses a package exactly when lint finds an
+// error.
 #ifndef FERN_TOOLS_FERNPACK_LINT_H
 #define FERN_TOOLS_FERNPACK_LINT_H
 
@@ -39,7 +43,7 @@ bool SameEntryName(const std::string &a, const std::string &b);
 
 // fernpack lint [--quiet] <install.env>: the game folder is the folder holding the file.
 // Exit status 1 when there is an error (or the file cannot be read), else 0; --quiet
-// prints errors only.
+// prints errors only. The last line of the output sums up.
 int RunLint(int argc, char **argv);
 
 // Reads a whole file into bytes; false when it cannot be read.

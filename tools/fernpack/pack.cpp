@@ -10,8 +10,12 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <limits.h>
+#include <time.h>
+
 #include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -19,12 +23,9 @@
 #include "archive/package_format.h"
 #include "support/file_io.h"
 #include "tools/fernpack/sjis_names.h"
+#include "tools/fernpack/stub_image.h"
 
 namespace {
-
-// Files up to this size are compressed in memory with libdeflate; larger ones are
-// streamed through zlib into a spill file, so memory stays bounded.
-const uint64_t kInMemoryLimit = 256ull << 20;
 
 // At most this many compressed entries wait for the writer at once.
 const size_t kMaxPendingEntries = 64;
@@ -34,11 +35,49 @@ std::string Describe(const std::string &what, const std::string &path) {
   return what + ": " + path + (errno != 0 ? std::string(" (") + strerror(errno) + ")" : "");
 }
 
-bool CollectLevel(const std::string &host_dir, const std::string &relative_dir,
+// What the walk over the game folder keeps from level to level.
+struct CollectState {
+  std::string root_real;                        // real path of the game folder
+  std::vector<FileIdentity> open_folders;       // the folders being walked, outermost first
+  std::vector<std::string> open_relatives;      // their relative paths ("" for the root)
+  std::map<std::string, std::string> by_key;    // WindowsNameKey -> relative path
+};
+
+bool Inside(const std::string &real, const std::string &root) {
+  return real == root || real.compare(0, root.size() + 1, root + "/") == 0;
+}
+
+// Follows a symbolic link: refused when it dangles or leads outside the game folder.
+bool CheckLink(const CollectState &state, const PackItem &item, std::string *error) {
+  char target[PATH_MAX];
+  ssize_t n = readlink(item.source.c_str(), target, sizeof target - 1);
+  std::string shown = n > 0 ? std::string(target, (size_t)n) : "?";
+  char real[PATH_MAX];
+  errno = 0;
+  if (realpath(item.source.c_str(), real) == nullptr) {
+    *error = Describe("symbolic link " + item.relative + " -> " + shown +
+                          " leads nowhere; fix the link or remove it",
+                      item.source);
+    return false;
+  }
+  if (!Inside(real, state.root_real)) {
+    *error = "symbolic link " + item.relative + " -> " + shown +
+             " leads outside the game folder: copy what it points to into the game "
+             "folder, or remove the link";
+    return false;
+  }
+  return true;
+}
+
+bool CollectLevel(CollectState *state, const std::string &host_dir,
+                  const std::string &relative_dir, const std::string &name_dir,
                   std::vector<PackItem> *items, std::string *error) {
+  errno = 0;
   DIR *dir = opendir(host_dir.c_str());
   if (dir == nullptr) {
-    *error = Describe("cannot read folder", host_dir);
+    *error = Describe("cannot read the folder " + (relative_dir.empty() ? "." : relative_dir) +
+                          "; give fernpack read access to it",
+                      host_dir);
     return false;
   }
   std::vector<std::string> names;
@@ -57,51 +96,92 @@ bool CollectLevel(const std::string &host_dir, const std::string &relative_dir,
     item.relative = relative_dir.empty() ? base : relative_dir + "/" + base;
     struct stat st;
     errno = 0;
+    if (lstat(item.source.c_str(), &st) != 0) {
+      *error = Describe("cannot read " + item.relative, item.source);
+      return false;
+    }
+    if (S_ISLNK(st.st_mode) && !CheckLink(*state, item, error)) return false;
+    errno = 0;
     if (stat(item.source.c_str(), &st) != 0) {
-      *error = Describe("cannot read", item.source);
+      *error = Describe("cannot read " + item.relative, item.source);
       return false;
     }
     item.is_folder = S_ISDIR(st.st_mode);
+    item.identity.device = st.st_dev;
+    item.identity.inode = st.st_ino;
     if (!item.is_folder && !S_ISREG(st.st_mode)) {
-      errno = 0;
-      *error = Describe("not a regular file or folder", item.source);
+      *error = item.relative + " is a device, FIFO or socket, not a file: a package holds "
+               "only files and folders; remove it from the game folder";
       return false;
     }
-    errno = 0;
-    if (!HostPathToEntryName(item.relative, &item.name)) {
-      *error = Describe("name cannot be written in Shift-JIS", item.relative);
+    std::string component, why;
+    if (!ConvertNameComponent(base, &component, &why)) {
+      *error = "name refused: " + item.relative + ": " + why;
       return false;
     }
-    if (item.is_folder) item.name += '\\';
+    item.name = name_dir + component + (item.is_folder ? "\\" : "");
     NameCheck check = CheckEntryName(item.name.c_str(), item.is_folder);
     if (check != kNameOk) {
-      *error = Describe(std::string("name refused: ") + DescribeNameCheck(check), item.relative);
+      *error = "name refused: " + item.relative + ": " + DescribeNameCheck(check) +
+               (check == kNameTooLong ? ": shorten the name or its folders"
+                                      : ": Windows cannot create it; rename it");
       return false;
     }
+    std::string key;
+    std::string bare = item.is_folder ? item.name.substr(0, item.name.size() - 1) : item.name;
+    if (!WindowsNameKey(bare, &key)) {
+      *error = "name refused: " + item.relative + ": its Shift-JIS form does not read back";
+      return false;
+    }
+    auto taken = state->by_key.find(key);
+    if (taken != state->by_key.end()) {
+      *error = "names collide: " + taken->second + " and " + item.relative +
+               " are the same name on Windows (after conversion to Shift-JIS, without "
+               "regard to letter case): rename one of them";
+      return false;
+    }
+    state->by_key[key] = item.relative;
     if (!item.is_folder) {
       item.size = (uint64_t)st.st_size;
       if (item.size >= kMaxFileSize) {
-        *error = Describe("file of 4 GiB or more cannot be stored", item.source);
+        *error = item.relative + " holds 4 GiB or more; the package stores sizes in 32 "
+                 "bits: split the file";
         return false;
       }
       item.file_time = UnixToFileTime((int64_t)st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+      errno = 0;
       FILE *probe = fopen(item.source.c_str(), "rb");
       if (probe == nullptr) {
-        *error = Describe("cannot read", item.source);
+        *error = Describe("cannot read " + item.relative + "; give fernpack read access to it",
+                          item.source);
         return false;
       }
       fclose(probe);
       files.push_back(std::move(item));
     } else {
+      for (size_t i = 0; i < state->open_folders.size(); i++) {
+        if (SameFile(state->open_folders[i], item.identity)) {
+          const std::string &ancestor = state->open_relatives[i];
+          *error = "symbolic link loop: " + item.relative + " leads back to " +
+                   (ancestor.empty() ? "the game folder itself" : ancestor) +
+                   ": remove the link";
+          return false;
+        }
+      }
       folders.push_back(std::move(item));
     }
   }
   for (PackItem &f : files) items->push_back(std::move(f));
   for (PackItem &f : folders) {
-    std::string host = f.source;
-    std::string relative = f.relative;
+    std::string host = f.source, relative = f.relative, name = f.name;
+    FileIdentity identity = f.identity;
     items->push_back(std::move(f));
-    if (!CollectLevel(host, relative, items, error)) return false;
+    state->open_folders.push_back(identity);
+    state->open_relatives.push_back(relative);
+    bool ok = CollectLevel(state, host, relative, name, items, error);
+    state->open_folders.pop_back();
+    state->open_relatives.pop_back();
+    if (!ok) return false;
   }
   return true;
 }
@@ -136,9 +216,10 @@ bool ReadWholeFile(const PackItem &item, Scratch *scratch, std::string *error) {
     if (!item.data.empty()) memcpy(scratch->input.data(), item.data.data(), item.data.size());
     return true;
   }
+  errno = 0;
   FILE *f = fopen(item.source.c_str(), "rb");
   if (f == nullptr) {
-    *error = Describe("cannot read", item.source);
+    *error = Describe("cannot read " + item.relative, item.source);
     return false;
   }
   Reserve(&scratch->input, item.size);
@@ -146,8 +227,8 @@ bool ReadWholeFile(const PackItem &item, Scratch *scratch, std::string *error) {
   bool changed = got != item.size || fgetc(f) != EOF;
   fclose(f);
   if (changed) {
-    errno = 0;
-    *error = Describe("file changed while packing", item.source);
+    *error = item.relative + " changed while it was packed; pack again when nothing writes "
+             "to the game folder";
     return false;
   }
   return true;
@@ -213,41 +294,84 @@ bool CompressInMemory(const PackItem &item, int level, Scratch *scratch, Packed 
   Reserve(&scratch->output, bound);
   size_t n = libdeflate_zlib_compress(compressor, input, size, scratch->output.data(), bound);
   if (n == 0) {
-    out->error = "compression failed: " + item.relative;
+    out->error = "cannot compress " + item.relative;
     return false;
   }
   out->data.assign(scratch->output.data(), scratch->output.data() + n);
   out->packed_size = n;
   if (!VerifyStream(input, size, out->data.data(), n)) {
-    out->error = "compressed stream does not inflate to the file (level " +
-                 std::to_string(level) + "): " + item.relative;
+    out->error = "the compressed stream of " + item.relative + " (level " +
+                 std::to_string(level) + ") does not inflate back to the file: nothing was packed";
     return false;
   }
   return true;
 }
 
+// Inflates the spill file's stream and checks that it gives back size bytes with the
+// input's CRC-32. The spill is left rewound.
+bool VerifySpill(FILE *spill, uint64_t size, uLong crc) {
+  rewind(spill);
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  if (inflateInit(&z) != Z_OK) return false;
+  std::vector<unsigned char> in(1 << 20), out(1 << 20);
+  uint64_t total = 0;
+  uLong check = crc32(0, Z_NULL, 0);
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (z.avail_in == 0) {
+      size_t got = fread(in.data(), 1, in.size(), spill);
+      if (got == 0) break;
+      z.next_in = in.data();
+      z.avail_in = (uInt)got;
+    }
+    z.next_out = out.data();
+    z.avail_out = (uInt)out.size();
+    status = inflate(&z, Z_NO_FLUSH);
+    size_t n = out.size() - z.avail_out;
+    check = crc32(check, out.data(), (uInt)n);
+    total += n;
+  }
+  bool ok = status == Z_STREAM_END && z.avail_in == 0 && fgetc(spill) == EOF && total == size &&
+            check == crc;
+  inflateEnd(&z);
+  rewind(spill);
+  return ok;
+}
+
+// Large files: streamed through zlib into a temporary spill file, so memory stays
+// bounded, then checked by inflating the spill.
 bool CompressToSpill(const PackItem &item, int level, Packed *out) {
+  errno = 0;
   FILE *in = fopen(item.source.c_str(), "rb");
   if (in == nullptr) {
-    out->error = Describe("cannot read", item.source);
+    out->error = Describe("cannot read " + item.relative, item.source);
     return false;
   }
   out->spill = tmpfile();
   if (out->spill == nullptr) {
     fclose(in);
-    out->error = Describe("cannot create a temporary file for", item.source);
+    out->error = Describe("cannot create a temporary file (check the space in $TMPDIR) for",
+                          item.source);
     return false;
   }
   z_stream z;
   memset(&z, 0, sizeof z);
-  deflateInit(&z, level > 9 ? 9 : level);
+  if (deflateInit(&z, level > 9 ? 9 : level) != Z_OK) {
+    fclose(in);
+    out->error = "cannot set up compression for " + item.relative;
+    return false;
+  }
   std::vector<unsigned char> inbuf(1 << 20), outbuf(1 << 20);
   uint64_t total_in = 0;
+  uLong crc = crc32(0, Z_NULL, 0);
   bool ok = true;
   int flush = Z_NO_FLUSH;
   do {
     size_t got = fread(inbuf.data(), 1, inbuf.size(), in);
     total_in += got;
+    crc = crc32(crc, inbuf.data(), (uInt)got);
+    if (ferror(in)) ok = false;
     flush = feof(in) || ferror(in) ? Z_FINISH : Z_NO_FLUSH;
     z.next_in = inbuf.data();
     z.avail_in = (uInt)got;
@@ -262,15 +386,27 @@ bool CompressToSpill(const PackItem &item, int level, Packed *out) {
   } while (flush != Z_FINISH && ok);
   deflateEnd(&z);
   fclose(in);
-  if (!ok || total_in != item.size) {
-    out->error = Describe("cannot pack", item.source);
+  if (!ok) {
+    out->error = Describe("cannot pack " + item.relative +
+                              " (reading it or writing the temporary file failed)",
+                          item.source);
+    return false;
+  }
+  if (total_in != item.size) {
+    out->error = item.relative + " changed while it was packed; pack again when nothing "
+                 "writes to the game folder";
     return false;
   }
   if (out->packed_size > 0xFFFFFFFFull) {
-    out->error = "compressed file too large: " + item.relative;
+    out->error = item.relative + " compresses to 4 GiB or more, which the package cannot "
+                 "store: split the file";
     return false;
   }
-  rewind(out->spill);
+  if (fflush(out->spill) != 0 || !VerifySpill(out->spill, item.size, crc)) {
+    out->error = "the compressed stream of " + item.relative +
+                 " does not inflate back to the file: nothing was packed";
+    return false;
+  }
   return true;
 }
 
@@ -278,6 +414,7 @@ bool CompressToSpill(const PackItem &item, int level, Packed *out) {
 struct Pipeline {
   const std::vector<PackItem> *items;
   int level;
+  uint64_t in_memory_limit;
   std::vector<Packed> results;
   size_t next_to_take = 0;
   size_t next_to_write = 0;
@@ -311,7 +448,7 @@ void Worker(Pipeline *pipe) {
     if (!item.is_folder) {
       ok = scratch.compressor == nullptr || scratch.fast == nullptr || scratch.store == nullptr
                ? (packed.error = "cannot set up compression", false)
-           : (item.generated || item.size <= kInMemoryLimit)
+           : (item.generated || item.size <= pipe->in_memory_limit)
                ? CompressInMemory(item, pipe->level, &scratch, &packed)
                : CompressToSpill(item, pipe->level, &packed);
     }
@@ -363,12 +500,51 @@ std::string FindStub(const std::string &requested) {
   return "";
 }
 
+// The progress line of a long pack, on standard error; only when it is a terminal.
+struct Progress {
+  bool shown = false;
+  size_t files_total = 0;
+  uint64_t bytes_total = 0;
+  size_t files_done = 0;
+  uint64_t bytes_done = 0;
+  struct timespec start = {0, 0};
+  struct timespec last = {0, 0};
+};
+
+double Seconds(const struct timespec &a, const struct timespec &b) {
+  return (double)(b.tv_sec - a.tv_sec) + (double)(b.tv_nsec - a.tv_nsec) / 1e9;
+}
+
+void ShowProgress(Progress *p, bool final) {
+  if (!p->shown) return;
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  // At most five lines a second, and always the last one.
+  if (!final && Seconds(p->last, now) < 0.2) return;
+  p->last = now;
+  double elapsed = Seconds(p->start, now);
+  double mib = (double)p->bytes_done / 1048576.0;
+  fprintf(stderr, "\rpacking: %zu/%zu files, %.1f/%.1f MiB, %.1f MiB/s   ", p->files_done,
+          p->files_total, mib, (double)p->bytes_total / 1048576.0,
+          elapsed > 0 ? mib / elapsed : 0.0);
+  if (final) fputc('\n', stderr);
+}
+
 bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
                   const std::vector<PackItem> &items, std::string *error) {
   Pipeline pipe;
   pipe.items = &items;
   pipe.level = options.level;
+  pipe.in_memory_limit = options.in_memory_limit;
   pipe.results.resize(items.size());
+  Progress progress;
+  progress.shown = options.progress;
+  for (const PackItem &item : items) {
+    if (item.is_folder) continue;
+    progress.files_total++;
+    progress.bytes_total += item.size;
+  }
+  clock_gettime(CLOCK_MONOTONIC, &progress.start);
   int jobs = options.jobs > 0 ? options.jobs : (int)std::thread::hardware_concurrency();
   if (jobs < 1) jobs = 1;
   std::vector<std::thread> workers;
@@ -381,6 +557,9 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
       std::unique_lock<std::mutex> lock(pipe.mutex);
       pipe.changed.wait(lock, [&] { return pipe.results[i].done; });
       packed = std::move(pipe.results[i]);
+      // The spill now belongs to this loop alone; the clean-up below must not close it
+      // a second time.
+      pipe.results[i].spill = nullptr;
       pipe.pending_bytes -= packed.data.size();
       pipe.next_to_write = i + 1;
     }
@@ -389,22 +568,28 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
     if (!packed.error.empty()) {
       *error = packed.error;
       ok = false;
-      break;
-    }
-    unsigned char header[kEntryHeaderSize + kFileTimeSize];
-    uint16_t name_length = (uint16_t)(item.name.size() + 1);
-    WriteLe16(header, name_length);
-    ok = WriteBytes(out, header, 2) && WriteBytes(out, item.name.c_str(), name_length);
-    WriteLe32(header, item.is_folder ? kFolderMarker : (uint32_t)item.size);
-    WriteLe32(header + 4, item.is_folder ? 0 : (uint32_t)packed.packed_size);
-    WriteLe64(header + 8, item.file_time);
-    ok = ok && WriteBytes(out, header, item.is_folder ? 8 : 16);
-    if (!item.is_folder) {
-      ok = ok && (packed.spill ? CopyStream(packed.spill, out, packed.packed_size)
-                               : WriteBytes(out, packed.data.data(), packed.data.size()));
+    } else {
+      unsigned char header[kEntryHeaderSize + kFileTimeSize];
+      uint16_t name_length = (uint16_t)(item.name.size() + 1);
+      WriteLe16(header, name_length);
+      ok = WriteBytes(out, header, 2) && WriteBytes(out, item.name.c_str(), name_length);
+      WriteLe32(header, item.is_folder ? kFolderMarker : (uint32_t)item.size);
+      WriteLe32(header + 4, item.is_folder ? 0 : (uint32_t)packed.packed_size);
+      WriteLe64(header + 8, item.file_time);
+      ok = ok && WriteBytes(out, header, item.is_folder ? 8 : 16);
+      if (!item.is_folder) {
+        ok = ok && (packed.spill ? CopyStream(packed.spill, out, packed.packed_size)
+                                 : WriteBytes(out, packed.data.data(), packed.data.size()));
+      }
+      if (!ok) *error = SystemMessage("cannot write", options.output);
     }
     if (packed.spill) fclose(packed.spill);
-    if (!ok && error->empty()) *error = "cannot write " + options.output;
+    packed.spill = nullptr;
+    if (!item.is_folder) {
+      progress.files_done++;
+      progress.bytes_done += item.size;
+      ShowProgress(&progress, false);
+    }
   }
   {
     std::lock_guard<std::mutex> lock(pipe.mutex);
@@ -414,13 +599,18 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
   for (std::thread &t : workers) t.join();
   for (Packed &p : pipe.results) {
     if (p.spill) fclose(p.spill);
+    p.spill = nullptr;
   }
-  if (!ok) return false;
+  if (ok) ShowProgress(&progress, true);
+  if (!ok) {
+    if (progress.shown) fputc('\n', stderr);
+    return false;
+  }
 
   unsigned char tail[2 + kEndPaddingSize + kTrailerSize] = {0};
   WriteLe32(tail + 2 + kEndPaddingSize, (uint32_t)archive_start);
   if (!WriteBytes(out, tail, sizeof tail)) {
-    *error = "cannot write " + options.output;
+    *error = SystemMessage("cannot write", options.output);
     return false;
   }
   return true;
@@ -436,51 +626,86 @@ bool CollectGameFolder(const std::string &folder, std::vector<PackItem> *items,
                        std::string *error) {
   struct stat st;
   errno = 0;
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    *error = Describe("not a folder", folder);
+  if (stat(folder.c_str(), &st) != 0) {
+    *error = Describe("cannot read the game folder", folder);
     return false;
   }
+  if (!S_ISDIR(st.st_mode)) {
+    *error = "the game folder " + folder + " is not a folder: give the folder that holds "
+             "install.env";
+    return false;
+  }
+  char real[PATH_MAX];
+  if (realpath(folder.c_str(), real) == nullptr) {
+    *error = Describe("cannot read the game folder", folder);
+    return false;
+  }
+  CollectState state;
+  state.root_real = real;
+  state.open_folders.push_back({st.st_dev, st.st_ino});
+  state.open_relatives.push_back("");
   items->clear();
-  return CollectLevel(folder, "", items, error);
+  return CollectLevel(&state, folder, "", "", items, error);
 }
 
 bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items,
                   std::string *error) {
   std::string stub_path = FindStub(options.stub);
   if (stub_path.empty()) {
-    *error = "no installer stub found: give --stub <fernstall.exe>";
+    *error = "no installer stub found: give --stub <fernstall.exe> or set FERNSTALL_STUB";
     return false;
   }
+  errno = 0;
   FILE *stub = fopen(stub_path.c_str(), "rb");
-  errno = errno;
   if (stub == nullptr) {
-    *error = Describe("cannot read the stub", stub_path);
+    *error = SystemMessage("cannot read the stub", stub_path);
     return false;
   }
-  std::string temp = options.output + ".partial-XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) {
-    fclose(stub);
-    *error = Describe("cannot create the output file", options.output);
-    return false;
-  }
-  FILE *out = fdopen(fd, "wb");
   fseeko(stub, 0, SEEK_END);
   uint64_t stub_size = (uint64_t)ftello(stub);
+  uint64_t image_end = 0;
+  int image = FindImageEnd(stub, stub_size, &image_end);
+  if (image != kImageOk || image_end != stub_size) {
+    fclose(stub);
+    *error = "the stub " + stub_path +
+             (image == kImageNotProgram ? " is not a Windows program"
+              : image == kImageTruncated ? " is cut short (its headers claim more bytes)"
+                                         : " carries data after its program image (is it a "
+                                           "package already?)") +
+             ": give the fernstall.exe that the build made";
+    return false;
+  }
+  if (stub_size >= 0xFFFFFFFFull) {
+    fclose(stub);
+    *error = "the stub " + stub_path + " is 4 GiB or more";
+    return false;
+  }
+
+  OutputRules rules;
+  rules.forbidden_folder = options.folder;
+  FileIdentity stub_identity;
+  if (IdentifyFile(stub_path, &stub_identity)) {
+    rules.inputs.push_back(stub_identity);
+    rules.input_paths.push_back(stub_path + " (the stub)");
+  }
+  for (const PackItem &item : items) {
+    if (item.is_folder || item.generated) continue;
+    rules.inputs.push_back(item.identity);
+    rules.input_paths.push_back(item.source);
+  }
+  OutputFile out;
+  if (!CheckOutputPath(options.output, rules, error) || !OpenOutput(options.output, &out, error)) {
+    fclose(stub);
+    return false;
+  }
   rewind(stub);
-  bool ok = stub_size < 0xFFFFFFFFull && CopyStream(stub, out, stub_size);
+  bool ok = CopyStream(stub, out.file, stub_size);
   fclose(stub);
-  if (!ok) *error = "cannot copy the stub " + stub_path;
-  ok = ok && WriteArchive(out, stub_size, options, items, error);
-  if (fflush(out) != 0 || fsync(fileno(out)) != 0) ok = false;
-  if (fclose(out) != 0) ok = false;
-  if (ok) {
-    chmod(temp.c_str(), 0755);
-    if (rename(temp.c_str(), options.output.c_str()) != 0) ok = false;
-  }
+  if (!ok) *error = SystemMessage("cannot copy the stub " + stub_path + " into", options.output);
+  ok = ok && WriteArchive(out.file, stub_size, options, items, error);
   if (!ok) {
-    if (error->empty()) *error = Describe("cannot write", options.output);
-    unlink(temp.c_str());
+    AbandonOutput(&out);
+    return false;
   }
-  return ok;
+  return CommitOutput(&out, 0755, error);
 }

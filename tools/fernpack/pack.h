@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/fernpack/output_file.h"
+
 // One entry to be written, in archive order.
 struct PackItem {
   std::string source;        // host path of the file or folder (UTF-8); empty if generated
@@ -17,6 +19,7 @@ struct PackItem {
   uint64_t file_time = 0;    // last-write time as FILETIME (UTC)
   bool generated = false;    // content comes from `data`, not from `source`
   std::vector<unsigned char> data;
+  FileIdentity identity;     // of the source file, to keep the output off every input
 };
 
 struct PackOptions {
@@ -26,15 +29,19 @@ struct PackOptions {
   int level = 7;             // compression level, 0-12 (see pack_command.cpp)
   int jobs = 0;              // 0: one per core
   bool quiet = false;
-  // Checks settings and picture and converts the PNG picture. Off only for building
-  // deliberately broken packages in tests.
-  bool review = true;
+  bool progress = false;     // a progress line on standard error
+  // Files larger than this are streamed through a spill file instead of memory.
+  uint64_t in_memory_limit = 256ull << 20;
 };
 
 // Collects the game folder's entries in archive order: top-level files first (so the
 // installer's preview finds its settings, picture and readme before any nested folder),
 // then each folder followed by its files and sub-folders, every level sorted by name.
-// False with a message in *error when a name cannot be stored or a file is unusable.
+// Names are composed (NFC), converted to Shift-JIS and must pass CheckEntryName; two
+// names that Windows would take for one file are refused, naming both. Symbolic links
+// are followed; a loop, or a link that leads outside the game folder, is refused.
+// False with a message in *error (naming the file, the reason and the fix) when a name
+// cannot be stored or a file is unusable.
 bool CollectGameFolder(const std::string &folder, std::vector<PackItem> *items,
                        std::string *error);
 
@@ -43,7 +50,9 @@ bool CollectGameFolder(const std::string &folder, std::vector<PackItem> *items,
 bool ReviewGameFolder(const PackOptions &options, std::vector<PackItem> *items,
                       std::string *error);
 
-// Writes the package. Nothing is left at options.output on failure.
+// Writes the package. The output path is checked first (see output_file.h): it may not
+// lie in the game folder or be an input (a game file or the stub), a device or a FIFO.
+// Nothing is left at options.output on failure or on SIGINT, SIGTERM or SIGHUP.
 bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items,
                   std::string *error);
 
@@ -52,8 +61,8 @@ int RunPack(int argc, char **argv);
 // Review steps, each in a file of its own (pack_picture.cpp, pack_settings.cpp).
 // Replaces a top-level insttscr.png by a generated insttscr.rct entry.
 bool ConvertMenuPicture(std::vector<PackItem> *items, std::string *error);
-// Refuses a package whose settings would stop the installer, or that lacks install.env or
-// the menu picture.
+// Refuses a package whose settings would stop the installer, that lacks install.env or
+// the menu picture, or whose supplied insttscr.rct does not decode.
 bool CheckSettingsForPack(const std::vector<PackItem> &items, std::string *error);
 
 // Converts a Unix time (seconds, nanoseconds) to FILETIME.

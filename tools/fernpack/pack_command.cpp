@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "tools/fernpack/commands.h"
 #include "tools/fernpack/pack.h"
@@ -51,25 +52,25 @@ int RunPack(int argc, char **argv) {
         fprintf(stderr, "fernpack pack: --jobs takes 1 to 256\n");
         return 2;
       }
-    } else if (strcmp(arg, "--no-review") == 0) {
-      options.review = false;
     } else if (strcmp(arg, "--quiet") == 0) {
       options.quiet = true;
     } else if (arg[0] == '-' || !options.folder.empty()) {
-      fprintf(stderr, "fernpack pack: unexpected argument '%s'\n", arg);
+      fprintf(stderr, "fernpack pack: unexpected argument '%s' (see: fernpack help pack)\n", arg);
       return 2;
     } else {
       options.folder = arg;
     }
   }
   if (options.folder.empty() || options.output.empty()) {
-    fprintf(stderr, "usage: fernpack pack <game-folder> -o <setup.exe> [options]\n");
+    fprintf(stderr, "usage: fernpack pack <game-folder> -o <setup.exe> [options]\n"
+                    "see: fernpack help pack\n");
     return 2;
   }
+  options.progress = !options.quiet && isatty(fileno(stderr));
   std::vector<PackItem> items;
   std::string error;
   if (!CollectGameFolder(options.folder, &items, &error) ||
-      (options.review && !ReviewGameFolder(options, &items, &error)) || !WritePackage(options, items, &error)) {
+      !ReviewGameFolder(options, &items, &error) || !WritePackage(options, items, &error)) {
     fprintf(stderr, "fernpack pack: %s\n", error.c_str());
     return 1;
   }

@@ -9,6 +9,8 @@
 namespace {
 
 const char kPictureName[] = "insttscr.rct";
+// A supplied picture is read into memory to be decoded; a menu picture is far smaller.
+const size_t kMaxSuppliedPicture = 256u << 20;
 const char kDrawnName[] = "insttscr.png";
 
 // True for a top-level file entry whose name is `wanted` in any letter case. The wanted
@@ -21,6 +23,25 @@ bool IsTopLevelFile(const PackItem &item, const char *wanted) {
     unsigned char c = (unsigned char)item.name[i];
     if (c >= 'A' && c <= 'Z') c = (unsigned char)(c - 'A' + 'a');
     if (c != (unsigned char)wanted[i]) return false;
+  }
+  return true;
+}
+
+// A supplied insttscr.rct must decode with the installer's decoder, or the menu would
+// show no picture.
+bool CheckSuppliedPicture(const PackItem &item, std::string *error) {
+  std::vector<unsigned char> bytes;
+  BgrImage image;
+  std::string why;
+  if (!LoadFileBytes(item.source, kMaxSuppliedPicture, &bytes, &why)) {
+    *error = "menu picture " + item.relative + ": " + why;
+    return false;
+  }
+  if (!DecodeRctFile(bytes.data(), bytes.size(), &image, &why)) {
+    *error = "menu picture " + item.relative + " does not decode (" + why +
+             "): the menu would show no picture; put the picture in the game folder as "
+             "insttscr.png, or encode it again with fernpack rct encode";
+    return false;
   }
   return true;
 }
@@ -38,7 +59,12 @@ bool ConvertMenuPicture(std::vector<PackItem> *items, std::string *error) {
     }
     if (IsTopLevelFile((*items)[i], kPictureName)) picture_count++;
   }
-  if (drawn_count == 0) return true;
+  if (drawn_count == 0) {
+    for (const PackItem &item : *items) {
+      if (IsTopLevelFile(item, kPictureName)) return CheckSuppliedPicture(item, error);
+    }
+    return true;
+  }
   if (drawn_count > 1 || picture_count > 0) {
     *error = std::string("the game folder holds both ") + kDrawnName + " and " + kPictureName +
              " (or one of them twice in different letter case): it is not clear which "

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <png.h>
+#include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include "picture/rct_format.h"
+#include "tools/fernpack/output_file.h"
 
 namespace {
 
@@ -28,33 +30,139 @@ enum {
   kBmpMinInfoSize = 40,
 };
 
-std::string SystemError(const std::string &what, const std::string &path) {
-  return what + " " + path + ": " + strerror(errno);
+}  // namespace
+
+namespace {
+
+// Deflate makes at most about 1032 bytes of output per input byte; a PNG's pixel rows are
+// one deflate stream, so a file can never hold more raw rows than this many times its size.
+const uint64_t kDeflateMaxRatio = 1032;
+
+// The IHDR chunk right after the signature: length, "IHDR", then the fields below.
+enum {
+  kIhdrWidth = 16,     // u32 big-endian
+  kIhdrHeight = 20,    // u32 big-endian
+  kIhdrDepth = 24,     // bits per sample
+  kIhdrColour = 25,    // colour type
+  kIhdrEnd = 33,
+};
+
+uint32_t Be32(const unsigned char *p) {
+  return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
 }
+
+// Checks the size that the header claims against what the file can hold, before libpng
+// allocates anything for it.
+bool CheckPngHeader(const std::vector<unsigned char> &bytes, std::string *error) {
+  if (bytes.size() < kIhdrEnd || memcmp(bytes.data() + 12, "IHDR", 4) != 0) {
+    *error = "not a readable PNG: no header chunk";
+    return false;
+  }
+  const unsigned char *b = bytes.data();
+  uint64_t width = Be32(b + kIhdrWidth), height = Be32(b + kIhdrHeight);
+  if (!CheckRctPictureSize((int64_t)width, (int64_t)height, error)) return false;
+  unsigned colour = b[kIhdrColour];
+  uint64_t channels = colour == 2 ? 3 : colour == 4 ? 2 : colour == 6 ? 4 : 1;
+  uint64_t row = 1 + (width * channels * b[kIhdrDepth] + 7) / 8;
+  if (row * height > (uint64_t)bytes.size() * kDeflateMaxRatio) {
+    *error = "damaged PNG: its header claims " + std::to_string(width) + "x" +
+             std::to_string(height) + " pixels, more than a file of " +
+             std::to_string(bytes.size()) + " bytes can hold";
+    return false;
+  }
+  return true;
+}
+
+struct PngSource {
+  const unsigned char *data;
+  size_t size;
+  size_t offset;
+  char message[256];
+  jmp_buf jump;
+};
+
+void PngReadBytes(png_structp png, png_bytep out, size_t n) {
+  PngSource *source = (PngSource *)png_get_io_ptr(png);
+  if (n > source->size - source->offset) png_error(png, "the file ends early");
+  memcpy(out, source->data + source->offset, n);
+  source->offset += n;
+}
+
+void PngFail(png_structp png, png_const_charp message) {
+  PngSource *source = (PngSource *)png_get_error_ptr(png);
+  snprintf(source->message, sizeof source->message, "%s", message);
+  longjmp(source->jump, 1);
+}
+
+void PngIgnoreWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
 bool ReadPng(const std::vector<unsigned char> &bytes, BgrImage *image, std::string *error) {
-  png_image png;
-  memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) {
-    *error = std::string("not a readable PNG: ") + png.message;
+  if (!CheckPngHeader(bytes, error)) return false;
+  // Everything that must survive a longjmp from libpng is set up before setjmp.
+  PngSource source;
+  memset(&source, 0, sizeof source);
+  source.data = bytes.data();
+  source.size = bytes.size();
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, PngFail,
+                                           PngIgnoreWarning);
+  png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+  std::vector<unsigned char> pixels;
+  std::vector<png_bytep> rows;
+  if (png == nullptr || info == nullptr) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    *error = "cannot set up the PNG reader";
     return false;
   }
-  if (!CheckRctPictureSize(png.width, png.height, error)) {
-    png_image_free(&png);
+  if (setjmp(source.jump) != 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    *error = std::string("damaged PNG: ") + source.message;
     return false;
   }
-  png.format = PNG_FORMAT_BGR;
-  image->width = (int32_t)png.width;
-  image->height = (int32_t)png.height;
-  image->bgr.assign(PNG_IMAGE_SIZE(png), 0);
-  const png_color white = {255, 255, 255};
-  if (!png_image_finish_read(&png, &white, image->bgr.data(), 0, nullptr)) {
-    *error = std::string("damaged PNG: ") + png.message;
-    image->bgr.clear();
+  png_set_read_fn(png, &source, PngReadBytes);
+  png_read_info(png, info);
+  // Samples are taken as stored: 16-bit ones are scaled to 8 bits, and no gamma or colour
+  // profile is applied, so the picture looks as the drawing program showed it.
+  png_set_scale_16(png);
+  png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to an alpha channel
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  uint32_t width = png_get_image_width(png, info);
+  uint32_t height = png_get_image_height(png, info);
+  size_t channels = png_get_channels(png, info);
+  size_t row_bytes = png_get_rowbytes(png, info);
+  if (channels < 3 || row_bytes != (size_t)width * channels) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    *error = "unsupported PNG layout";
     return false;
+  }
+  pixels.resize(row_bytes * height);
+  rows.resize(height);
+  for (uint32_t y = 0; y < height; y++) rows[y] = pixels.data() + (size_t)y * row_bytes;
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+
+  // The installer draws the picture as it is, without transparency; laying transparent
+  // parts over some colour would guess at what the publisher wants to see.
+  uint64_t transparent = 0;
+  if (channels == 4) {
+    for (size_t i = 3; i < pixels.size(); i += 4) transparent += pixels[i] != 0xFF;
+  }
+  if (transparent > 0) {
+    *error = "the PNG has " + std::to_string(transparent) + " transparent or translucent "
+             "pixels, and the installer's picture has no transparency: lay the picture "
+             "over the background colour you want and save it without alpha";
+    return false;
+  }
+  image->width = (int32_t)width;
+  image->height = (int32_t)height;
+  image->bgr.resize((size_t)width * height * kRctPixelSize);
+  for (size_t i = 0, o = 0; o < image->bgr.size(); i += channels, o += kRctPixelSize) {
+    memcpy(&image->bgr[o], &pixels[i], kRctPixelSize);
   }
   return true;
 }
@@ -138,7 +246,7 @@ bool LoadFileBytes(const std::string &path, size_t max_size, std::vector<unsigne
   FILE *f = fopen(path.c_str(), "rb");
   struct stat st;
   if (f == nullptr || fstat(fileno(f), &st) != 0) {
-    *error = SystemError("cannot read", path);
+    *error = SystemMessage("cannot read", path);
     if (f != nullptr) fclose(f);
     return false;
   }
@@ -160,25 +268,12 @@ bool LoadFileBytes(const std::string &path, size_t max_size, std::vector<unsigne
 
 bool SaveFileBytes(const std::string &path, const std::vector<unsigned char> &bytes,
                    std::string *error) {
-  std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) {
-    *error = SystemError("cannot create", temp);
+  OutputFile out;
+  if (!OpenOutput(path, &out, error)) return false;
+  if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), out.file) != bytes.size()) {
+    *error = SystemMessage("cannot write", path);
+    AbandonOutput(&out);
     return false;
   }
-  fchmod(fd, 0644);
-  FILE *f = fdopen(fd, "wb");
-  bool ok =
-      f != nullptr && (bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-  if (f != nullptr) {
-    ok = (fclose(f) == 0) && ok;
-  } else {
-    close(fd);
-  }
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    *error = SystemError("cannot write", path);
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return CommitOutput(&out, 0644, error);
 }

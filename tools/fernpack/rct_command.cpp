@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/fernpack/commands.h"
+#include "tools/fernpack/output_file.h"
 #include "tools/fernpack/png_io.h"
 #include "tools/fernpack/rct_encode.h"
 
@@ -21,11 +22,22 @@ int Fail(const std::string &message) {
   return 1;
 }
 
+// The output may not be the input (or any other thing that is not a plain file).
+bool CheckOutput(const std::string &in, const std::string &out, std::string *error) {
+  OutputRules rules;
+  FileIdentity input;
+  if (IdentifyFile(in, &input)) {
+    rules.inputs.push_back(input);
+    rules.input_paths.push_back(in);
+  }
+  return CheckOutputPath(out, rules, error);
+}
+
 int Encode(const std::string &in, const std::string &out) {
   BgrImage image;
   std::string error;
   std::vector<unsigned char> file;
-  if (!ReadPictureFile(in, &image, &error) || !EncodeRctFile(image, &file, &error) ||
+  if (!CheckOutput(in, out, &error) || !ReadPictureFile(in, &image, &error) || !EncodeRctFile(image, &file, &error) ||
       !SaveFileBytes(out, file, &error)) {
     return Fail(error);
   }
@@ -37,7 +49,9 @@ int Decode(const std::string &in, const std::string &out) {
   std::vector<unsigned char> file, png;
   BgrImage image;
   std::string error;
-  if (!LoadFileBytes(in, kMaxRctFileSize, &file, &error)) return Fail(error);
+  if (!CheckOutput(in, out, &error) || !LoadFileBytes(in, kMaxRctFileSize, &file, &error)) {
+    return Fail(error);
+  }
   if (!DecodeRctFile(file.data(), file.size(), &image, &error)) return Fail(in + ": " + error);
   if (!WritePng(image, &png, &error) || !SaveFileBytes(out, png, &error)) return Fail(error);
   printf("%s: %dx%d\n", out.c_str(), image.width, image.height);

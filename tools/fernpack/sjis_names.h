@@ -22,4 +22,19 @@ int JoinHostEntryPath(void *context, const char *folder, const char *name, char 
 // A host relative path (slashes) as an archive entry name (backslashes), in Shift-JIS.
 bool HostPathToEntryName(const std::string &path, std::string *name);
 
+// One component of a host path (a file or folder name, UTF-8 as the file system holds
+// it) as the Shift-JIS bytes that the package will store. The name is first composed
+// (Unicode NFC), so decomposed names as macOS writes them convert like their composed
+// form. False with a reason and a fix in *error (the name itself is not in it) when the
+// name is not UTF-8, when a character has no Shift-JIS form, when a character's
+// Shift-JIS form is a separator byte ("\\" or "/"; the yen sign becomes 0x5C), or when
+// the name ends with a dot or a space, which Windows removes on creating the file.
+bool ConvertNameComponent(const std::string &utf8, std::string *sjis, std::string *error);
+
+// The key under which Windows finds an entry name: the Shift-JIS name read back as
+// Unicode, every letter in upper case (simple case mapping, as the file system compares
+// names), separators as '/'. Two names with the same key are one file on Windows.
+// False when the name is not valid Shift-JIS.
+bool WindowsNameKey(const std::string &sjis_name, std::string *key);
+
 #endif
