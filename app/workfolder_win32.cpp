@@ -66,10 +66,15 @@ void CreateWorkFolder() {
       g_work_folder[0] = '\0';
       return;
     }
-    if (CreateDirectoryA(g_work_folder, nullptr)) break;
+    if (CreateDirectoryA(g_work_folder, nullptr)) {
+      SetCurrentDirectoryA(g_work_folder);
+      return;
+    }
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  SetCurrentDirectoryA(g_work_folder);
+  // No folder of our own could be made: the WorkFolder stays empty, so start-up takes its
+  // failure path instead of using (and later emptying) a folder that someone else owns.
+  g_work_folder[0] = '\0';
 }
 
 void RemoveWorkFolder() {

@@ -73,7 +73,10 @@ NameCheck CheckEntryName(const char *name, bool is_folder) {
       continue;
     }
     if (IsSjisLeadByte(c)) {
-      if (p[1] == '\0') return kNameBadEncoding;
+      // A trail byte is 0x40-0x7E or 0x80-0xFC; anything else (a separator, a control
+      // byte, the terminator) means the name is not Shift-JIS.
+      unsigned char trail = (unsigned char)p[1];
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return kNameBadEncoding;
       p += 2;
       continue;
     }

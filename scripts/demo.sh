@@ -58,6 +58,10 @@ fi
 # Headless: every program of this prefix runs inside one virtual desktop.
 "$FERN_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$FERN_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+# The dialogs' font, drawn with the metric-compatible IPA font so that the screenshots
+# wrap their texts as Windows does.
+"$FERN_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+"$FERN_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
 
 shots=$top/build/demo
 rm -rf "$shots"

@@ -109,6 +109,11 @@ before=$(workfolders)
 drive <<END || true
 $(open_menu "$WORK/readme")
 click${T}1002
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}20000
+click${T}2
+wait-box${T}setup${T}20000
+text
+click${T}1
 sleep${T}500
 wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}1000
 controls
@@ -116,6 +121,7 @@ post-quit${T}setup${T}7
 wait-exit${T}setup${T}20000
 END
 expect_column "1000${T}終了" "1001${T}説明書" "1002${T}インストール"
+expect "text${T}インストールを中止しました"
 expect "control${T}1002${T}Button${T}インストール"
 expect "exit${T}7"
 # A WM_QUIT leaves the WorkFolder behind; the test clears it up.

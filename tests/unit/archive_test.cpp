@@ -57,6 +57,11 @@ const NameRow kNameRows[] = {
     {"control byte", "a\x01" "b", false, kNameBadCharacter},
     {"pipe as trail byte", "\x81\x7C", false, kNameOk},
     {"lone lead byte", "abc\x83", false, kNameBadEncoding},
+    {"lead byte before a slash", "\x83/a", false, kNameBadEncoding},
+    {"lead byte before a control byte", "\x83\x1f", false, kNameBadEncoding},
+    {"lead byte before 0x7F", "\x83\x7f", false, kNameBadEncoding},
+    {"lead byte before 0xFD", "\xe0\xfd", false, kNameBadEncoding},
+    {"lowest and highest trail bytes", "\x81\x40\xfc\xfc", false, kNameOk},
 };
 
 TEST(EntryName, Checks) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -68,6 +70,44 @@ TEST(WorkFolder, TwoRunsInOneTickGetTwoFolders) {
   EXPECT_STRNE(first, WorkFolder());
   RemoveWorkFolder();
   RemoveDirectoryA(first);
+}
+
+TEST(WorkFolder, EveryNameTakenLeavesItEmptyAndTheFoldersAlone) {
+  // Every name that the next tick could give is taken by a folder of someone else's:
+  // start-up must not adopt one of them (and later empty it). Folders are made ahead of
+  // the clock until a whole pass is quicker than the margin, so the names stay taken.
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const uint32_t kAhead = 400;
+  const uint32_t first = timeGetTime();
+  uint32_t made_to = first;  // folders exist for ticks [first, made_to)
+  char path[MAX_PATH];
+  for (;;) {
+    uint32_t now = timeGetTime();
+    for (; made_to < now + kAhead; made_to++) {
+      ASSERT_EQ(0, BuildWorkFolderPath(temp, made_to, path, sizeof path));
+      CreateDirectoryA(path, nullptr);
+    }
+    if (timeGetTime() - now < kAhead / 4) break;
+  }
+  ASSERT_EQ(0, BuildWorkFolderPath(temp, timeGetTime() + 10, path, sizeof path));
+  char precious[MAX_PATH];
+  snprintf(precious, sizeof precious, "%s\\keep.txt", path);
+  Touch(precious);
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(sizeof before, before);
+  CreateWorkFolder();
+  EXPECT_STREQ("", WorkFolder());
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(sizeof current, current);
+  EXPECT_STREQ(before, current);
+  RemoveWorkFolder();
+  EXPECT_TRUE(Exists(precious));
+  DeleteFileA(precious);
+  for (uint32_t tick = first; tick != made_to; tick++) {
+    BuildWorkFolderPath(temp, tick, path, sizeof path);
+    RemoveDirectoryA(path);
+  }
 }
 
 TEST(PlainFileSearch, ReturnsFilesWithFolderPartAndSkipsFolders) {

@@ -776,5 +776,6 @@ int RunLint(int argc, char **argv) {
   printf("%s: %d error%s, %d warning%s%s\n", path.c_str(), errors, errors == 1 ? "" : "s",
          warnings, warnings == 1 ? "" : "s",
          errors > 0 ? ": fernpack pack refuses this file" : "");
-  return errors > 0 ? 1 : 0;
+  // Any finding it reports is a reason to look, so it fails; --quiet reports errors only.
+  return errors > 0 || (!quiet && warnings > 0) ? 1 : 0;
 }
