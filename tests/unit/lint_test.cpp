@@ -232,7 +232,8 @@ TEST_F(FernpackTest, ExitStatusAndQuiet) {
   Write("warn/install.env", keys + "COLOR\tred\r\n");
   Write("fail/install.env", keys + "COLOR\tred\r\n[ini]\r\n");
   std::string out;
-  EXPECT_EQ(0, Run("lint " + folder_ + "/warn/install.env", &out));
+  // Any finding fails the run; --quiet reports and fails on errors only.
+  EXPECT_EQ(1, Run("lint " + folder_ + "/warn/install.env", &out));
   EXPECT_NE(std::string::npos, out.find("install.env:4: warning: unknown key 'COLOR'")) << out;
   EXPECT_EQ(0, Run("lint --quiet " + folder_ + "/warn/install.env", &out));
   EXPECT_EQ(folder_ + "/warn/install.env: 0 errors, 1 warning\n", out);
@@ -243,7 +244,7 @@ TEST_F(FernpackTest, ExitStatusAndQuiet) {
                           "file\n", out);
   // The readme is looked up beside the settings file, without regard to case.
   Write("readme/install.env", keys + "INSTREADME\tRead\r\nINSTREADMEFL\treadme.txt\r\n");
-  EXPECT_EQ(0, Run("lint " + folder_ + "/readme/install.env", &out));
+  EXPECT_EQ(1, Run("lint " + folder_ + "/readme/install.env", &out));
   EXPECT_NE(std::string::npos, out.find("not in the game folder")) << out;
   Write("readme/ReadMe.TXT", "hello");
   EXPECT_EQ(0, Run("lint " + folder_ + "/readme/install.env", &out));
