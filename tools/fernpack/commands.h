@@ -9,6 +9,7 @@ int RunExtract(int argc, char **argv);
 int RunVerify(int argc, char **argv);
 int RunLint(int argc, char **argv);
 int RunRct(int argc, char **argv);
+int RunInit(int argc, char **argv);
 
 struct Command {
   const char *name;

@@ -12,6 +12,11 @@ namespace {
 const char kVersion[] = "fernpack 1.1";
 
 const Command kCommands[] = {
+    {"init", RunInit, "init <game-folder>",
+     "Writes a starting game folder that packs and installs with no edits: install.env\n"
+     "with every key the installer reads, each explained in Japanese and English on\n"
+     "comment lines, a placeholder menu picture (insttscr.png, 160 x 256) and readme.txt.\n"
+     "The folder may exist but none of the three files may: init never overwrites.\n"},
     {"pack", RunPack,
      "pack <game-folder> -o <setup.exe> [--stub <fernstall.exe>] [--level N] [--best] "
      "[--jobs N] [--quiet]",
@@ -44,8 +49,8 @@ const Command kCommands[] = {
     {"lint", RunLint, "lint [--quiet] <install.env>",
      "Reads install.env exactly as the installer does and reports, with line numbers,\n"
      "what would stop the installer (errors) or silently misbehave (warnings); the last\n"
-     "line sums up. Exit code 1 when there is an error: pack refuses exactly those\n"
-     "files. --quiet prints errors and the summary only.\n"},
+     "line sums up. Exit code 1 when it reports anything. --quiet prints errors and the\n"
+     "summary only, and fails on errors only: exactly the files pack refuses.\n"},
     {"rct", RunRct, "rct encode <in.png|in.bmp> <out.rct> | rct decode <in.rct> <out.png>",
      "Converts the menu picture between PNG (or 24-bit BMP) and the installer's RCT\n"
      "format. PNG pixels are taken as stored (16-bit samples scaled to 8 bits, no gamma\n"
