@@ -78,3 +78,8 @@ foreach(name extract_bench_win32 startup_bench_win32)
   target_link_libraries(${name} PRIVATE fern_win32)
   target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
 endforeach()
+
+# The sample game's own program, named by the sample's EXENAME (scripts/sample-disc.sh
+# puts it into the sample's game folder).
+add_executable(fernquest WIN32 sample/program/fernquest.cpp)
+target_link_options(fernquest PRIVATE ${WIN32_LINK_OPTIONS} -s)
