@@ -9,7 +9,7 @@ BENCH_DIR := build/bench
 # Wine natively, else its 64-bit build (scripts/i386-support.sh).
 WINTEST_DIR = $(shell source scripts/i386-support.sh && fern_native_i386 && echo $(WIN32_DIR) || echo $(WIN64_DIR))
 
-.PHONY: all setup build host win32 win64 wintest test test-i686 demo bench clean
+.PHONY: all setup build host win32 win64 wintest test test-i686 demo bench deb clean
 
 all: build
 
@@ -52,6 +52,10 @@ test-i686: build
 
 demo: build
 	@bash scripts/demo.sh $(HOST_DIR) $(WIN32_DIR)
+
+# A Debian package of fernpack with the installer stub and the uninstaller (scripts/make-deb.sh).
+deb: win32
+	@bash scripts/make-deb.sh $(WIN32_DIR)
 
 bench: setup
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release

@@ -78,3 +78,22 @@ if(FERN_WIN32_DIR)
       ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERN_I686_DIR=${FERN_I686_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
   endforeach()
 endif()
+
+# cmake --install: fernpack, the man page and the guide, and the Windows programs that
+# fernpack adds to every package, in ../lib/fernstall/ where an installed fernpack looks.
+include(GNUInstallDirs)
+install(TARGETS fernpack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/man/fernpack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_SOURCE_DIR}/docs/fernpack.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/screens DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(FERN_I686_DIR)
+  install(FILES ${FERN_I686_DIR}/fernstall.exe DESTINATION lib/fernstall)
+  install(FILES ${FERN_I686_DIR}/UnInst.exe DESTINATION lib/fernstall OPTIONAL)
+endif()
+
+# The Debian package that make deb builds (a release build of fernpack of its own).
+if(FERN_I686_DIR)
+  add_test(NAME package.deb COMMAND bash ${CMAKE_SOURCE_DIR}/tests/deb_test.sh ${FERN_I686_DIR})
+  set_tests_properties(package.deb PROPERTIES LABELS package TIMEOUT 900)
+endif()

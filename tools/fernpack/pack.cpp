@@ -492,7 +492,10 @@ std::string FindStub(const std::string &requested) {
     self[n] = '\0';
     std::string dir(self);
     dir = dir.substr(0, dir.rfind('/'));
-    for (const char *candidate : {"/fernstall.exe", "/../win32/fernstall.exe"}) {
+    // Beside fernpack (a build tree), in ../win32/ (the host build beside the Windows
+    // build), or in ../lib/fernstall/ (an installed fernpack).
+    for (const char *candidate : {"/fernstall.exe", "/../win32/fernstall.exe",
+                                  "/../lib/fernstall/fernstall.exe"}) {
       std::string path = dir + candidate;
       if (access(path.c_str(), R_OK) == 0) return path;
     }
