@@ -15,6 +15,7 @@
 #include "support/file_io.h"
 #include "support/sjis.h"
 #include "tools/fernpack/commands.h"
+#include "tools/fernpack/progress_line.h"
 #include "tools/fernpack/lint.h"
 #include "tools/fernpack/output_file.h"
 #include "tools/fernpack/rct_encode.h"
@@ -171,35 +172,21 @@ bool HasTrailingDotOrSpace(const std::string &name) {
   }
 }
 
-// The progress line of extract, on standard error when it is a terminal.
+// The progress of extract, and the file being written, removed when the walk fails
+// inside it.
 struct ExtractProgress {
-  bool shown = false;
-  int64_t total = 0;           // archive bytes
+  ProgressLine line;
+  int64_t total = 0;  // archive bytes
   uint64_t files = 0;
-  struct timespec start = {0, 0};
-  struct timespec last = {0, 0};
-  // The file being written, removed when the walk fails inside it.
   std::string current;
   uint32_t expected = 0;
   uint64_t written = 0;
 };
 
-double Seconds(const struct timespec &a, const struct timespec &b) {
-  return (double)(b.tv_sec - a.tv_sec) + (double)(b.tv_nsec - a.tv_nsec) / 1e9;
-}
-
 void ShowExtractProgress(ExtractProgress *p, int64_t consumed, bool final) {
-  if (!p->shown) return;
-  struct timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  if (!final && Seconds(p->last, now) < 0.2) return;
-  p->last = now;
-  double elapsed = Seconds(p->start, now);
-  double mib = (double)consumed / 1048576.0;
-  fprintf(stderr, "\rextracting: %llu files, %.1f/%.1f MiB, %.1f MiB/s   ",
-          (unsigned long long)p->files, mib, (double)p->total / 1048576.0,
-          elapsed > 0 ? mib / elapsed : 0.0);
-  if (final) fputc('\n', stderr);
+  char files[48];
+  snprintf(files, sizeof files, "%llu files", (unsigned long long)p->files);
+  ShowProgressLine(&p->line, files, (uint64_t)consumed, (uint64_t)p->total, final);
 }
 
 void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
@@ -270,14 +257,13 @@ int RunExtract(int argc, char **argv) {
     return 1;
   }
   ExtractProgress progress;
-  progress.shown = isatty(fileno(stderr)) != 0;
+  StartProgressLine(&progress.line, "extracting", isatty(fileno(stderr)) != 0);
   progress.total = reader.archive_length;
-  clock_gettime(CLOCK_MONOTONIC, &progress.start);
   ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress};
   ArchiveResult r =
       ExtractEntries(&reader, argv[1], preview ? kPreviewMode : kFullMode, &observer);
   if (r != kArchiveOk) {
-    if (progress.shown) fputc('\n', stderr);
+    BreakProgressLine(&progress.line);
     // A file whose entry failed half way is not the publisher's file: it goes.
     if (!progress.current.empty() && progress.written != progress.expected) {
       unlink(progress.current.c_str());

@@ -22,6 +22,7 @@
 #include "archive/entry_name.h"
 #include "archive/package_format.h"
 #include "support/file_io.h"
+#include "tools/fernpack/progress_line.h"
 #include "tools/fernpack/sjis_names.h"
 #include "tools/fernpack/stub_image.h"
 
@@ -503,34 +504,19 @@ std::string FindStub(const std::string &requested) {
   return "";
 }
 
-// The progress line of a long pack, on standard error; only when it is a terminal.
+// The progress of a long pack.
 struct Progress {
-  bool shown = false;
+  ProgressLine line;
   size_t files_total = 0;
   uint64_t bytes_total = 0;
   size_t files_done = 0;
   uint64_t bytes_done = 0;
-  struct timespec start = {0, 0};
-  struct timespec last = {0, 0};
 };
 
-double Seconds(const struct timespec &a, const struct timespec &b) {
-  return (double)(b.tv_sec - a.tv_sec) + (double)(b.tv_nsec - a.tv_nsec) / 1e9;
-}
-
 void ShowProgress(Progress *p, bool final) {
-  if (!p->shown) return;
-  struct timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  // At most five lines a second, and always the last one.
-  if (!final && Seconds(p->last, now) < 0.2) return;
-  p->last = now;
-  double elapsed = Seconds(p->start, now);
-  double mib = (double)p->bytes_done / 1048576.0;
-  fprintf(stderr, "\rpacking: %zu/%zu files, %.1f/%.1f MiB, %.1f MiB/s   ", p->files_done,
-          p->files_total, mib, (double)p->bytes_total / 1048576.0,
-          elapsed > 0 ? mib / elapsed : 0.0);
-  if (final) fputc('\n', stderr);
+  char files[64];
+  snprintf(files, sizeof files, "%zu/%zu files", p->files_done, p->files_total);
+  ShowProgressLine(&p->line, files, p->bytes_done, p->bytes_total, final);
 }
 
 bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
@@ -541,13 +527,12 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
   pipe.in_memory_limit = options.in_memory_limit;
   pipe.results.resize(items.size());
   Progress progress;
-  progress.shown = options.progress;
+  StartProgressLine(&progress.line, "packing", options.progress);
   for (const PackItem &item : items) {
     if (item.is_folder) continue;
     progress.files_total++;
     progress.bytes_total += item.size;
   }
-  clock_gettime(CLOCK_MONOTONIC, &progress.start);
   int jobs = options.jobs > 0 ? options.jobs : (int)std::thread::hardware_concurrency();
   if (jobs < 1) jobs = 1;
   std::vector<std::thread> workers;
@@ -606,7 +591,7 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
   }
   if (ok) ShowProgress(&progress, true);
   if (!ok) {
-    if (progress.shown) fputc('\n', stderr);
+    BreakProgressLine(&progress.line);
     return false;
   }
 
