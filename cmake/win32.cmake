@@ -5,6 +5,11 @@ if(NOT EXISTS ${MINGW_ZLIB})
 endif()
 
 list(FILTER WIN32_SOURCES EXCLUDE REGEX "app/entry_win32\\.cpp$")
+# The uninstaller's Windows layer belongs to UnInst.exe alone (its portable decisions are
+# in the core library, where the installer's linker leaves them unused).
+set(UNINSTALL_WIN32_SOURCES ${WIN32_SOURCES})
+list(FILTER UNINSTALL_WIN32_SOURCES INCLUDE REGEX "/uninstall/[^/]*_win32\\.cpp$")
+list(FILTER WIN32_SOURCES EXCLUDE REGEX "/uninstall/[^/]*_win32\\.cpp$")
 add_library(fern_win32 STATIC ${CORE_SOURCES} ${WIN32_SOURCES})
 target_compile_definitions(fern_win32 PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
 target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} comctl32 ole32 shell32 winmm user32 gdi32)
@@ -22,6 +27,7 @@ else()
   set(MANIFEST_ARCH X86)
 endif()
 configure_file(resources/fernstall.manifest.in ${CMAKE_BINARY_DIR}/resources/fernstall.manifest @ONLY)
+configure_file(resources/uninstall.manifest.in ${CMAKE_BINARY_DIR}/resources/uninstall.manifest @ONLY)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources")
 
 # windres writes no dependency file: name what fernstall.rc includes, so that editing a
@@ -37,6 +43,15 @@ target_link_libraries(fernstall PRIVATE fern_win32)
 target_link_options(fernstall PRIVATE ${WIN32_LINK_OPTIONS} -s)
 target_compile_options(fernstall PRIVATE -fno-exceptions -fno-rtti)
 set_target_properties(fernstall PROPERTIES OUTPUT_NAME fernstall)
+
+# The uninstaller, UnInst.exe, that fernpack adds to every package.
+set_source_files_properties(resources/uninstall.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/fernstall.ico;${CMAKE_BINARY_DIR}/resources/uninstall.manifest")
+add_executable(uninstaller WIN32 ${UNINSTALL_WIN32_SOURCES} resources/uninstall.rc)
+target_link_libraries(uninstaller PRIVATE fern_win32)
+target_link_options(uninstaller PRIVATE ${WIN32_LINK_OPTIONS} -s)
+target_compile_options(uninstaller PRIVATE -fno-exceptions -fno-rtti)
+set_target_properties(uninstaller PROPERTIES OUTPUT_NAME UnInst)
 
 # GoogleTest, built from Debian's sources with the cross compiler.
 # (the posix thread model of the cross compiler gives GoogleTest its std::mutex)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# make demo: packs the sample game into build/sample-setup.exe and runs its installer.
+# make demo: packs the sample game into build/sample-setup.exe and runs its installer (and,
+# headless, its uninstaller).
 # With a display, the installer opens for a person. Without one, the UI driver walks
 # through it on a virtual display inside a Wine virtual desktop (so that Wine draws the
 # windows' captions), saves a PNG of every window it passes in build/demo/, and closes it.
@@ -23,7 +24,8 @@ if [ -n "${FERN_DEMO_HEADLESS:-}" ]; then
   cp -a sample/game "$game"
   head -c 240M /dev/zero > "$game/data/movie.dat"
 fi
-"$host_dir/fernpack" pack "$game" -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe"
+"$host_dir/fernpack" pack "$game" -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe" \
+  --uninstaller "$win32_dir/UnInst.exe"
 "$host_dir/fernpack" list build/sample-setup.exe
 
 [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
@@ -34,7 +36,7 @@ if ! fern_native_i386; then
   # start; the demo runs the 64-bit build of the same installer unless asked otherwise.
   if [ -z "${FERN_DEMO_I686:-}" ]; then
     "$host_dir/fernpack" pack "$game" -o build/sample-setup64.exe --quiet \
-      --stub "$FERN_WINTEST_DIR/fernstall.exe"
+      --stub "$FERN_WINTEST_DIR/fernstall.exe" --uninstaller "$FERN_WINTEST_DIR/UnInst.exe"
     package=build/sample-setup64.exe
     echo "demo: running $package (the 64-bit build; FERN_DEMO_I686=1 runs the 32-bit one)"
   else
@@ -94,21 +96,53 @@ screenshot${T}$(winpath "$shots/completion.bmp")
 click${T}1
 wait-exit${T}setup${T}30000
 END
+# Then the uninstaller, started from the InstallFolder as its Start-menu shortcut starts
+# it, after the game has left a saved game there (a second script: the file is made in
+# between). Its last box comes from its copy in the temp folder.
+installed='C:\Program Files\FernSoft\FernQuest'
+uninstall_script=$shots/uninstall-script.txt
+cat > "$uninstall_script" <<END
+launch${T}uninst${T}$installed\UnInst.exe
+wait-box${T}uninst${T}60000
+screenshot${T}$(winpath "$shots/uninstall-confirm.bmp")
+click${T}6
+wait-gone${T}10000
+wait-box${T}uninst${T}30000
+screenshot${T}$(winpath "$shots/uninstall-savedata.bmp")
+click${T}6
+wait-gone${T}10000
+wait-exit${T}uninst${T}30000
+wait-box${T}*${T}60000
+screenshot${T}$(winpath "$shots/uninstall-done.bmp")
+click${T}1
+wait-gone${T}10000
+wait-no-process${T}UnInst_${T}30000
+END
 
 status=0
 timeout -k 5 300 "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$script")" \
   > "$shots/driver.out" 2>&1 < /dev/null || status=$?
+if [ "$status" -eq 0 ] && grep -qx "exit${T}0" <(tr -d '\r' < "$shots/driver.out"); then
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest/save"
+  echo save > "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest/save/slot1.sav"
+  timeout -k 5 120 "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$uninstall_script")" \
+    >> "$shots/driver.out" 2>&1 < /dev/null || status=$?
+  if [ "$status" -eq 0 ] && [ -e "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest" ]; then
+    echo "demo: failed: the uninstaller left the InstallFolder behind" >&2
+    status=1
+  fi
+fi
 wineserver -k >/dev/null 2>&1 || true
 if [ "$status" -ne 0 ] || ! grep -qx "exit${T}0" <(tr -d '\r' < "$shots/driver.out"); then
   tr -d '\r' < "$shots/driver.out" | sed 's/^/  /' >&2
   [ "$status" -eq 124 ] && echo "demo: failed: the installer did not finish within 5 minutes" >&2 \
-    || echo "demo: failed: the walk through the installer stopped (driver output above)" >&2
+    || echo "demo: failed: the walk through the installer or the uninstaller stopped (driver output above)" >&2
   exit 1
 fi
 for bmp in "$shots"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png"
   rm -f "$bmp"
 done
-rm -f "$script" "$shots/driver.out"
+rm -f "$script" "$uninstall_script" "$shots/driver.out"
 echo "demo: screenshots in build/demo/: $(cd "$shots" && ls *.png | tr '\n' ' ')"
-echo "demo: the sample installer ran headless and closed with exit code 0"
+echo "demo: the sample installer and its uninstaller ran headless and closed with exit code 0"

@@ -5,7 +5,9 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -25,6 +27,22 @@ inline std::string MinimalStub() {
   memcpy(&b[128], "stand-in program", 16);
   return b;
 }
+
+// Every fernpack that the tests run packs this stand-in as UnInst.exe (through
+// $FERNSTALL_UNINSTALLER), so that packages do not depend on the Windows build and their
+// bytes stay the same when the uninstaller changes.
+inline const bool kStandInUninstaller = [] {
+  static char path[64];
+  snprintf(path, sizeof path, "/tmp/fern-uninst-standin-%d.exe", (int)getpid());
+  FILE *f = fopen(path, "wb");
+  if (f == nullptr) return false;
+  std::string bytes = MinimalStub();
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+  setenv("FERNSTALL_UNINSTALLER", path, 1);
+  atexit([] { remove(path); });
+  return true;
+}();
 
 // A 1 x 1 menu picture: header, then one literal pixel.
 inline std::string OnePixelPicture() {

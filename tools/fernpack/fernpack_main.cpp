@@ -18,7 +18,8 @@ const Command kCommands[] = {
      "comment lines, a placeholder menu picture (insttscr.png, 160 x 256) and readme.txt.\n"
      "The folder may exist but none of the three files may: init never overwrites.\n"},
     {"pack", RunPack,
-     "pack <game-folder> -o <setup.exe> [--stub <fernstall.exe>] [--level N] [--best] "
+     "pack <game-folder> -o <setup.exe> [--stub <fernstall.exe>] [--uninstaller <UnInst.exe>] "
+     "[--level N] [--best] "
      "[--jobs N] [--quiet]",
      "Writes the installer stub followed by every file and folder of the game folder.\n"
      "Before anything is written it checks install.env as lint does, the menu picture\n"
@@ -28,6 +29,10 @@ const Command kCommands[] = {
      "  -o <setup.exe>   the installer to write (replaced only when packing succeeds)\n"
      "  --stub <exe>     the installer stub (default: $FERNSTALL_STUB, or fernstall.exe\n"
      "                   beside fernpack or in ../win32/)\n"
+     "  --uninstaller <exe>  the uninstaller added as UnInst.exe unless the game folder\n"
+     "                   has its own (default: $FERNSTALL_UNINSTALLER, or UnInst.exe\n"
+     "                   beside fernpack or in ../win32/); UnInst.lst, the list of every\n"
+     "                   file and folder of the package, is always added\n"
      "  --level N        compression level 0-12 (default 7); --best is 12\n"
      "  --jobs N         compression threads, 1-256 (default: one per core)\n"
      "  --quiet          no summary line and no progress line\n"

@@ -26,6 +26,7 @@ struct PackOptions {
   std::string folder;
   std::string output;
   std::string stub;          // empty: look beside fernpack
+  std::string uninstaller;   // UnInst.exe; empty: $FERNSTALL_UNINSTALLER or beside fernpack
   int level = 7;             // compression level, 0-12 (see pack_command.cpp)
   int jobs = 0;              // 0: one per core
   bool quiet = false;
@@ -64,6 +65,18 @@ bool ConvertMenuPicture(std::vector<PackItem> *items, std::string *error);
 // Refuses a package whose settings would stop the installer, that lacks install.env or
 // the menu picture, or whose supplied insttscr.rct does not decode.
 bool CheckSettingsForPack(const std::vector<PackItem> &items, std::string *error);
+
+// Adds UnInst.exe (unless the game folder has one at its top level) from
+// FindUninstaller, and the generated file list UnInst.lst naming every entry of the
+// package, itself included (a UnInst.lst of the game folder is replaced). Both go at the
+// front of the archive. False with a message when no usable uninstaller is found.
+bool AddUninstaller(const PackOptions &options, std::vector<PackItem> *items,
+                    std::string *error);
+// The uninstaller to pack: requested when given, else $FERNSTALL_UNINSTALLER, else
+// UnInst.exe beside fernpack or in ../win32/; empty when none is found.
+std::string FindUninstaller(const std::string &requested);
+// UnInst.lst's text for these entries, in their order (uninstall/file_list.h).
+std::string FormatFileList(const std::vector<PackItem> &items);
 
 // Converts a Unix time (seconds, nanoseconds) to FILETIME.
 uint64_t UnixToFileTime(int64_t seconds, long nanoseconds);

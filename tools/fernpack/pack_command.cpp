@@ -26,8 +26,8 @@ bool ParseNumber(const char *text, int low, int high, int *value) {
 
 bool ReviewGameFolder(const PackOptions &options, std::vector<PackItem> *items,
                       std::string *error) {
-  (void)options;
-  return ConvertMenuPicture(items, error) && CheckSettingsForPack(*items, error);
+  return ConvertMenuPicture(items, error) && CheckSettingsForPack(*items, error) &&
+         AddUninstaller(options, items, error);
 }
 
 int RunPack(int argc, char **argv) {
@@ -40,6 +40,8 @@ int RunPack(int argc, char **argv) {
       options.output = argv[++i];
     } else if (strcmp(arg, "--stub") == 0 && has_value) {
       options.stub = argv[++i];
+    } else if (strcmp(arg, "--uninstaller") == 0 && has_value) {
+      options.uninstaller = argv[++i];
     } else if (strcmp(arg, "--level") == 0 && has_value) {
       if (!ParseNumber(argv[++i], 0, 12, &options.level)) {
         fprintf(stderr, "fernpack pack: --level takes 0 to 12\n");

@@ -39,6 +39,10 @@
 //   pause <name> / resume <name>       suspend or resume every thread of the program (to
 //                                      photograph a window that would soon be gone)
 //   sleep <ms>
+//   wait-gone <ms>                     wait until the current window is destroyed or hidden
+//                                      (a box that was answered, before waiting for the next)
+//   wait-no-process <prefix> <ms>      wait until no process whose file name begins with
+//                                      <prefix> runs (one the driver did not launch)
 //
 // In texts, a line feed is printed as \n.
 #include <windows.h>
@@ -499,6 +503,32 @@ void Run(wchar_t **f, int n) {
     PrintUtf8(cmd[0] == L'p' ? L"paused\t" : L"resumed\t", f[1]);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
+  } else if (wcscmp(cmd, L"wait-gone") == 0 && n == 2) {
+    DWORD start = GetTickCount();
+    while (g_current && IsWindow(g_current) && IsWindowVisible(g_current)) {
+      if (GetTickCount() - start >= (DWORD)_wtoi(f[1])) Fail(L"window did not go", L"");
+      Sleep(10);
+    }
+    PrintUtf8(L"gone", L"");
+  } else if (wcscmp(cmd, L"wait-no-process") == 0 && n == 3) {
+    DWORD start = GetTickCount();
+    size_t length = wcslen(f[1]);
+    for (;;) {
+      HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+      if (snapshot == INVALID_HANDLE_VALUE) Fail(L"cannot list processes", f[1]);
+      PROCESSENTRY32W entry;
+      entry.dwSize = sizeof entry;
+      bool running = false;
+      for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
+           more = Process32NextW(snapshot, &entry)) {
+        running = _wcsnicmp(entry.szExeFile, f[1], length) == 0;
+      }
+      CloseHandle(snapshot);
+      if (!running) break;
+      if (GetTickCount() - start >= (DWORD)_wtoi(f[2])) Fail(L"process did not end", f[1]);
+      Sleep(10);
+    }
+    PrintUtf8(L"no-process\t", f[1]);
   } else {
     Fail(L"unknown command or wrong number of fields", cmd);
   }

@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# The uninstaller, UnInst.exe, under Wine: the sample is installed with the real installer
+# (driven through its windows), then UnInst.exe is started from the InstallFolder, the
+# way the Start-menu shortcut starts it:
+#   1. while the game holds one of its files, with hostile [delfiles] lines, answering No
+#      to the saved games: the held file and the uninstaller stay and are reported,
+#      nothing outside the folder is touched, the saved game stays;
+#   2. after the game has ended, again, answering Yes: nothing of the game is left (files,
+#      shortcuts, uninstall entry, per-user values), a file of the player's survives, and
+#      the temp copy is registered for deletion at the next start of Windows;
+#   3. a second run in the emptied folder ends cleanly; a second instance is refused;
+#   4. without install.env it says so and deletes nothing.
+# Everything it adds to the prefix is removed at the end.
+source "$FERN_SOURCE_DIR/tests/e2e/lib.sh"
+
+UNINST=$WIN_DIR/UnInst.exe
+T=$'\t'
+TITLE=アンインストール試験
+MAKER=FernUninstTest
+C=$WINEPREFIX/drive_c
+BASE_WIN='C:\Fern Uninstall'
+BASE=$C/Fern\ Uninstall
+FOLDER_WIN="$BASE_WIN\\試験 ゲーム"
+FOLDER=$BASE/試験\ ゲーム
+PROGRAMS=$C/ProgramData/Microsoft/Windows/Start\ Menu/Programs
+DESKTOP_LINK=$C/users/Public/Desktop/$TITLE.LNK
+ENTRY="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
+PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
+TEMP_DIR=$(wine_temp_dir)
+
+reg_has() { "$FERN_WINE" reg query "$@" >/dev/null 2>&1; }
+not() { ! "$@"; }
+had_pending=0
+reg_has "$PENDING_KEY" /v PendingFileRenameOperations && had_pending=1
+copies_before=$(ls "$TEMP_DIR" 2>/dev/null | grep -c '^UnInst_.*\.exe$' || true)
+
+restore_prefix() {
+  rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt"
+  "$FERN_WINE" reg delete "$ENTRY" /f >/dev/null 2>&1 || true
+  "$FERN_WINE" reg delete "HKCU\\Software\\$MAKER" /f >/dev/null 2>&1 || true
+  "$FERN_WINE" reg delete "HKLM\\Software\\$MAKER" /f >/dev/null 2>&1 || true
+  # The temp copies that this run registered for deletion at the next start of Windows.
+  if [ "$copies_before" -eq 0 ]; then rm -f "$TEMP_DIR"/UnInst_*.exe; fi
+  if [ "$had_pending" -eq 0 ]; then
+    "$FERN_WINE" reg delete "$PENDING_KEY" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+  fi
+  rm -rf "$WORK"
+}
+trap restore_prefix EXIT
+
+# The sample game with its own title, maker and registry names, a folder chosen as typed,
+# and [delfiles] lines that try to leave the InstallFolder beside two honest ones.
+game=$WORK/game
+cp -a "$FERN_SOURCE_DIR/sample/game" "$game"
+iconv -f UTF-8 -t CP932 > "$game/install.env" <<END
+TITLEBAR	$TITLE
+REG_GLOBAL	$MAKER
+REG_LOCAL	Game
+INST_GROUP	$MAKER
+INSTTO	Game
+EXENAME	fernquest.exe
+INSTMAKEFOL	0
+INSTREADMEFL	readme.txt
+INI_FILE	-
+
+[delfiles]
+fernquest.ini
+logs\\*.log
+..\\outside.txt
+C:\\fern_victim.txt
+\\fern_victim.txt
+*\\fern_victim.txt
+-
+[delfiles_user]
+save\\*.sav
+-
+[reg]
+"InstTo"="REP_INSTALL"
+"IsInst"="1"
+-
+END
+sed -i 's/$/\r/' "$game/install.env"
+pack_game "$game" "$WORK/setup.exe" --uninstaller "$UNINST"
+
+scenario "the installation that the uninstaller removes"
+mkdir -p "$BASE"
+drive <<END
+launch${T}setup${T}$(winpath "$WORK/setup.exe")
+wait-window${T}setup${T}#32770${T}$TITLE スタートアップ${T}60000
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+type${T}1000${T}$FOLDER_WIN
+click${T}1
+wait-gone${T}10000
+wait-box${T}setup${T}30000
+click${T}6
+wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
+click${T}1
+wait-window${T}setup${T}#32770${T}インストール終了${T}30000
+click${T}1
+wait-gone${T}10000
+wait-exit${T}setup${T}30000
+END
+expect "exit${T}0"
+for f in UnInst.exe UnInst.lst install.env readme.txt insttscr.rct data/music.ogg data/stage1/map.dat; do
+  check "installed: $f" [ -f "$FOLDER/$f" ]
+done
+check "the uninstaller's shortcut" [ -f "$PROGRAMS/$MAKER/$TITLE/$TITLE アンインストール.LNK" ]
+check "the desktop shortcut" [ -f "$DESKTOP_LINK" ]
+check "the uninstall entry" reg_has "$ENTRY"
+check "the per-user values" reg_has "HKCU\\Software\\$MAKER\\Game" /v InstTo
+
+# What the player and the game added, and what lies outside the folder.
+mkdir -p "$FOLDER/save" "$FOLDER/logs"
+echo save > "$FOLDER/save/slot1.sav"
+echo log > "$FOLDER/logs/a.log"
+echo ini > "$FOLDER/fernquest.ini"
+echo mine > "$FOLDER/mynotes.txt"
+echo outside > "$BASE/outside.txt"
+echo victim > "$C/fern_victim.txt"
+cp "$WIN_DIR/hold_file.exe" "$WORK/hold_file.exe"
+printf '%s\n' "$FOLDER_WIN\\data\\music.ogg" > "$WORK/hold_file.exe.target"
+
+scenario "the game is running: the file in use and the uninstaller stay; hostile lines are refused"
+drive <<END
+launch${T}game${T}$(winpath "$WORK/hold_file.exe")
+wait-window${T}game${T}*${T}hold_file${T}20000
+clear-clipboard
+launch${T}un${T}$FOLDER_WIN\\UnInst.exe
+wait-box${T}un${T}30000
+caption
+text
+click${T}6
+wait-gone${T}10000
+wait-box${T}un${T}30000
+text
+click${T}7
+wait-gone${T}10000
+wait-exit${T}un${T}30000
+wait-box${T}*${T}30000
+caption
+text
+clipboard
+click${T}1
+wait-gone${T}10000
+wait-no-process${T}UnInst_${T}20000
+post-quit${T}game${T}0
+wait-exit${T}game${T}10000
+END
+expect "caption${T}$TITLE"
+expect "text${T}[$TITLE]をアンインストールします。\\nよろしいですか？"
+expect "text${T}セーブデータなど、ゲーム中に作成されたファイルも削除しますか？\\n「いいえ」を選ぶと、これらのファイルは残ります。"
+expect "exit${T}0"
+grep -q "^text${T}アンインストールを終えましたが、次のものは削除できませんでした。\\\\n  data\\\\music.ogg（使用中" "$OUT" \
+  || { echo "FAILED: $CURRENT: the final box does not name the file in use"; failures=$((failures + 1)); }
+for line in '..\outside.txt（フォルダの外を指す ".."）' 'C:\fern_victim.txt（ドライブ名）' \
+            '\fern_victim.txt（絶対パス）' '*\fern_victim.txt（フォルダ名にワイルドカード）'; do
+  check "the final box lists the refused line $line" grep -qF -- "  $line" "$OUT"
+done
+check "the final box asks for a rerun" grep -qF "もう一度アンインストールを実行してください" "$OUT"
+check "the final box's text is on the clipboard" grep -q "^clipboard${T}アンインストールを終えましたが" "$OUT"
+check "the file in use stays" [ -f "$FOLDER/data/music.ogg" ]
+for f in readme.txt insttscr.rct data/script01.txt data/stage1/map.dat fernquest.ini logs/a.log; do
+  check "removed: $f" [ ! -e "$FOLDER/$f" ]
+done
+check "emptied folders are removed" test ! -e "$FOLDER/data/stage1" -a ! -e "$FOLDER/logs"
+check "the saved game stays after No" [ -f "$FOLDER/save/slot1.sav" ]
+for f in UnInst.exe UnInst.lst install.env; do check "kept for a rerun: $f" [ -f "$FOLDER/$f" ]; done
+check "the uninstall entry stays for a rerun" reg_has "$ENTRY"
+check "the uninstaller's shortcut stays" [ -f "$PROGRAMS/$MAKER/$TITLE/$TITLE アンインストール.LNK" ]
+check "the game's shortcut is gone" [ ! -e "$PROGRAMS/$MAKER/$TITLE/$TITLE.LNK" ]
+check "the desktop shortcut is gone" [ ! -e "$DESKTOP_LINK" ]
+check "nothing outside the folder is touched" test -f "$BASE/outside.txt" -a -f "$C/fern_victim.txt"
+
+scenario "after the game has ended: everything of the game goes, the player's file stays"
+drive <<END
+launch${T}un${T}$FOLDER_WIN\\UnInst.exe
+wait-box${T}un${T}30000
+click${T}6
+wait-gone${T}10000
+wait-box${T}un${T}30000
+click${T}6
+wait-gone${T}10000
+wait-exit${T}un${T}30000
+wait-box${T}*${T}30000
+text
+click${T}1
+END
+expect "exit${T}0"
+check "the final box names no remaining file" not grep -q "削除できませんでした" "$OUT"
+check "the final box says the folder stays for the player's file" \
+  grep -qF "フォルダ[$FOLDER_WIN]には、ほかのファイルが残っているため、フォルダは残しました。" "$OUT"
+left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
+check "only the player's file is left (left: $left)" [ "$left" = "./mynotes.txt " ]
+check "nothing outside the folder is touched" test -f "$BASE/outside.txt" -a -f "$C/fern_victim.txt"
+check "the Start-menu folders are gone" [ ! -e "$PROGRAMS/$MAKER" ]
+check "the uninstall entry is gone" not reg_has "$ENTRY"
+check "the per-user values and keys are gone" not reg_has "HKCU\\Software\\$MAKER"
+check "the administrator probe's empty key is gone" not reg_has "HKLM\\Software\\$MAKER"
+"$FERN_WINE" reg query "$PENDING_KEY" /v PendingFileRenameOperations > "$WORK/pending.txt" 2>&1 || true
+copy=$(ls -t "$TEMP_DIR" | grep '^UnInst_.*\.exe$' | head -1 || true)
+check "a temp copy ran" [ -n "$copy" ]
+check "the temp copy is registered for deletion at the next start ($copy)" \
+  grep -qiF "$copy" "$WORK/pending.txt"
+
+scenario "a second run with the game already gone ends cleanly; a second instance is refused"
+"$FERNPACK" extract "$WORK/setup.exe" "$WORK/again" >/dev/null
+cp "$WORK/again/UnInst.exe" "$WORK/again/UnInst.lst" "$WORK/again/install.env" "$FOLDER/"
+drive <<END
+hold-mutex${T}$TITLE アンインストール
+launch${T}twice${T}$FOLDER_WIN\\UnInst.exe
+wait-box${T}twice${T}30000
+text
+click${T}1
+wait-gone${T}10000
+wait-exit${T}twice${T}30000
+END
+expect "text${T}[ $TITLE アンインストール ] は既に起動中です"
+expect "exit${T}0"
+check "the refused second instance removed nothing" [ -f "$FOLDER/UnInst.lst" ]
+drive <<END
+launch${T}un${T}$FOLDER_WIN\\UnInst.exe
+wait-box${T}un${T}30000
+click${T}6
+wait-gone${T}10000
+wait-exit${T}un${T}30000
+wait-box${T}*${T}30000
+text
+click${T}1
+wait-gone${T}10000
+wait-no-process${T}UnInst_${T}20000
+END
+expect "exit${T}0"
+check "no file is reported" not grep -q "削除できませんでした" "$OUT"
+left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
+check "only the player's file is left (left: $left)" [ "$left" = "./mynotes.txt " ]
+
+scenario "without install.env nothing is deleted"
+mkdir -p "$BASE/bare"
+cp "$UNINST" "$BASE/bare/UnInst.exe"
+cp "$WORK/again/UnInst.lst" "$BASE/bare/"
+echo keep > "$BASE/bare/readme.txt"
+drive <<END
+clear-clipboard
+launch${T}un${T}$BASE_WIN\\bare\\UnInst.exe
+wait-box${T}un${T}30000
+text
+clipboard
+click${T}1
+wait-gone${T}10000
+wait-exit${T}un${T}30000
+END
+expect "text${T}アンインストールに必要なファイル[install.env]が見つかりません。\\nフォルダ[$BASE_WIN\\bare]からは何も削除せずに終了します。"
+expect "clipboard${T}アンインストールに必要なファイル[install.env]が見つかりません。\\nフォルダ[$BASE_WIN\\bare]からは何も削除せずに終了します。"
+expect "exit${T}-1"
+check "nothing is deleted" test -f "$BASE/bare/readme.txt" -a -f "$BASE/bare/UnInst.exe"
+
+finish

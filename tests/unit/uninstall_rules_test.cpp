@@ -1,0 +1,218 @@
+// The uninstaller's portable decisions: which list lines it acts on, the patterns of
+// [delfiles], path containment, the final box's bounded lists and the hand-over command.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "uninstall/file_list.h"
+#include "uninstall/handover.h"
+#include "uninstall/removal_rules.h"
+#include "uninstall/report.h"
+
+namespace {
+
+// "ソ" is 0x83 0x5C: its trail byte is a backslash.
+#define SO "\x83\x5C"
+
+TEST(UninstallRules, CheckRemovalLine) {
+  struct Row {
+    const char *line;
+    bool allow_pattern;
+    int verdict;
+    const char *out;
+  } rows[] = {
+      {"fernquest.ini", true, kNameOk, "fernquest.ini"},
+      {"save\\*.sav", true, kNameOk, "save\\*.sav"},
+      {"save/slot?.dat", true, kNameOk, "save\\slot?.dat"},
+      {"data\\", false, kNameOk, "data\\"},
+      {SO "\\" SO ".dat", false, kNameOk, SO "\\" SO ".dat"},
+      {"..\\outside.txt", true, kNameDotComponent, ""},
+      {"data\\..\\..\\win.ini", true, kNameDotComponent, ""},
+      {"...\\x", true, kNameDotComponent, ""},
+      {"C:\\Windows\\win.ini", true, kNameDrive, ""},
+      {"c:win.ini", true, kNameDrive, ""},
+      {"a.txt:stream", true, kNameDrive, ""},
+      {"\\Windows\\win.ini", true, kNameAbsolute, ""},
+      {"/etc/passwd", true, kNameAbsolute, ""},
+      {"\\\\server\\share\\x", true, kNameAbsolute, ""},
+      {"data\\\\x", true, kNameEmpty, ""},
+      {"*\\x.dat", true, kNamePatternInFolder, ""},
+      {"sa?e\\x.dat", true, kNamePatternInFolder, ""},
+      {"*.dat", false, kNameBadCharacter, ""},
+      {"NUL", true, kNameDevice, ""},
+  };
+  for (const Row &row : rows) {
+    char out[256] = "junk";
+    EXPECT_EQ(row.verdict, CheckRemovalLine(row.line, row.allow_pattern, out, sizeof out))
+        << row.line;
+    EXPECT_STREQ(row.out, out) << row.line;
+  }
+  // The longest name the extractor accepts (255 bytes), and one past it.
+  std::string longest(255, 'a');
+  char out[256];
+  EXPECT_EQ(kNameOk, CheckRemovalLine(longest.c_str(), false, out, sizeof out));
+  EXPECT_EQ(kNameTooLong, CheckRemovalLine((longest + "a").c_str(), false, out, sizeof out));
+  EXPECT_EQ(kNameTooLong, CheckRemovalLine(longest.c_str(), false, out, 100));
+  EXPECT_STREQ("", out);
+}
+
+TEST(UninstallRules, MatchNamePattern) {
+  struct Row {
+    const char *pattern;
+    const char *name;
+    bool match;
+  } rows[] = {
+      {"*.sav", "slot1.sav", true},
+      {"*.sav", "SLOT1.SAV", true},
+      {"*.sav", "slot1.sav.bak", false},
+      {"*.sav", ".sav", true},
+      {"slot?.dat", "slot1.dat", true},
+      {"slot?.dat", "slot12.dat", false},
+      {"slot?.dat", "slot.dat", false},
+      {"?.dat", SO ".dat", true},          // a double-byte character is one character
+      {"??.dat", SO ".dat", false},
+      {SO "*", SO "abc", true},
+      {"*\\", SO, false},                   // the trail byte is no backslash
+      {"*a*b", "xxaYYb", true},
+      {"*a*b", "xxaYYbc", false},
+      {"a**b", "ab", true},
+      {"*", "", true},
+      {"", "", true},
+      {"a", "", false},
+      {"", "a", false},
+      {"*?*?*?*?*?*?*?*?*?*?x", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(row.match, MatchNamePattern(row.pattern, row.name))
+        << row.pattern << " / " << row.name;
+  }
+}
+
+TEST(UninstallRules, PathPointsInto) {
+  struct Row {
+    const char *path;
+    const char *folder;
+    bool inside;
+  } rows[] = {
+      {"C:\\Games\\Fern\\fern.exe", "C:\\Games\\Fern", true},
+      {"c:\\games\\FERN\\UnInst.exe", "C:\\Games\\Fern\\", true},
+      {"C:\\Games\\Fern", "C:\\Games\\Fern", true},
+      {"C:/Games/Fern/fern.exe", "C:\\Games\\Fern", true},
+      {"C:\\Games\\Fern2\\fern.exe", "C:\\Games\\Fern", false},
+      {"C:\\Games", "C:\\Games\\Fern", false},
+      {"D:\\Games\\Fern\\fern.exe", "C:\\Games\\Fern", false},
+      {"C:\\" SO "\\a.exe", "C:\\" SO, true},
+      {"C:\\" SO "x\\a.exe", "C:\\" SO, false},
+      {"C:\\x", "", false},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(row.inside, PathPointsInto(row.path, row.folder)) << row.path << " in " << row.folder;
+  }
+}
+
+TEST(UninstallRules, WordsAndParts) {
+  char word[16];
+  EXPECT_EQ(0, FirstWord("fernquest.ini\t// comment", word, sizeof word));
+  EXPECT_STREQ("fernquest.ini", word);
+  EXPECT_EQ(0, FirstWord("  save\\*.sav x", word, sizeof word));
+  EXPECT_STREQ("save\\*.sav", word);
+  EXPECT_EQ(-1, FirstWord(" \t ", word, sizeof word));
+  EXPECT_EQ(0, FirstWord("123456789012345", word, sizeof word));
+  EXPECT_EQ(-2, FirstWord("1234567890123456", word, sizeof word));
+
+  char folder[64];
+  char last[64];
+  SplitLastComponent("a\\b/c.txt", folder, sizeof folder, last, sizeof last);
+  EXPECT_STREQ("a\\b", folder);
+  EXPECT_STREQ("c.txt", last);
+  SplitLastComponent(SO ".dat", folder, sizeof folder, last, sizeof last);
+  EXPECT_STREQ("", folder);
+  EXPECT_STREQ(SO ".dat", last);
+
+  EXPECT_EQ(0, NameDepth(SO "x"));
+  EXPECT_EQ(2, NameDepth("a\\b/c"));
+  EXPECT_TRUE(HasWildcard("a*"));
+  EXPECT_FALSE(HasWildcard("ab"));
+
+  char command[] = "\"C:\\Program Files\\Fern\\UnInst.exe\"";
+  StripQuotes(command);
+  EXPECT_STREQ("C:\\Program Files\\Fern\\UnInst.exe", command);
+  char bare[] = "\"";
+  StripQuotes(bare);
+  EXPECT_STREQ("\"", bare);
+}
+
+TEST(UninstallRules, FileListLines) {
+  EXPECT_EQ(kListNothing, ClassifyListLine(""));
+  EXPECT_EQ(kListNothing, ClassifyListLine("; comment"));
+  EXPECT_EQ(kListFile, ClassifyListLine("data\\a.dat"));
+  EXPECT_EQ(kListFolder, ClassifyListLine("data\\"));
+  EXPECT_EQ(kListFile, ClassifyListLine(SO));  // ends with a trail byte, not a folder
+  EXPECT_TRUE(IsUninstallerOwnFile("uninst.EXE"));
+  EXPECT_TRUE(IsUninstallerOwnFile("UnInst.lst"));
+  EXPECT_TRUE(IsUninstallerOwnFile("INSTALL.ENV"));
+  EXPECT_FALSE(IsUninstallerOwnFile("data\\UnInst.exe"));
+}
+
+TEST(UninstallReport, KeepsWithinItsBufferAndCountsTheRest) {
+  RemovalReport report;
+  StartReport(&report);
+  EXPECT_STREQ("", ReportText(&report));
+  AddReportEntry(&report, "fern.exe", "（使用中）");
+  EXPECT_STREQ("  fern.exe（使用中）\n", ReportText(&report));
+  std::string entry(40, 'x');
+  for (int i = 0; i < 20; i++) AddReportEntry(&report, entry.c_str(), "");
+  const char *text = ReportText(&report);
+  EXPECT_LT(strlen(text), (size_t)kReportSize);
+  EXPECT_EQ(21, report.entries);
+  ASSERT_GT(report.left_out, 0);
+  std::string tail = "  ほか " + std::to_string(report.left_out) + " 件\n";
+  std::string all = text;
+  EXPECT_EQ(tail, all.substr(all.size() - tail.size()));
+  // Every shown entry is whole.
+  EXPECT_EQ((size_t)(21 - report.left_out - 1), (all.size() - tail.size() -
+                                                  strlen("  fern.exe（使用中）\n")) / 43);
+}
+
+TEST(UninstallHandover, CommandRoundTripAndRefusals) {
+  HandoverOrder order = {1234, 1, "C:\\Program Files\\Fern Soft\\" SO};
+  char command[kCommandSize];
+  ASSERT_EQ(0, FormatHandoverCommand(command, sizeof command,
+                                     "C:\\users\\me\\Temp\\UnInst_0000002A.exe", &order));
+  HandoverOrder read = {0, 0, ""};
+  ASSERT_EQ(1, ParseHandoverCommand(command, &read));
+  EXPECT_EQ(1234ul, read.process);
+  EXPECT_EQ(1, read.saved_games);
+  EXPECT_STREQ(order.folder, read.folder);
+
+  struct Row {
+    const char *command;
+    int parsed;
+  } rows[] = {
+      {"\"C:\\Game\\UnInst.exe\"", 0},
+      {"C:\\Game\\UnInst.exe", 0},
+      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\"", 1},
+      {"UnInst.exe  /fern-uninstall\t12  0   \"C:\\Game\"  ", 1},
+      {"UnInst.exe /fern-uninstallx 12 0 \"C:\\Game\"", 0},
+      {"UnInst.exe /fern-uninstall 12 2 \"C:\\Game\"", 0},
+      {"UnInst.exe /fern-uninstall x 0 \"C:\\Game\"", 0},
+      {"UnInst.exe /fern-uninstall 12 0 C:\\Game", 0},
+      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game", 0},
+      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\" more", 0},
+      {"UnInst.exe /fern-uninstall 12 0 \"\"", 0},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(row.parsed, ParseHandoverCommand(row.command, &read)) << row.command;
+  }
+  // A folder of 259 bytes fits; 260 does not.
+  std::string folder(259, 'f');
+  std::string command_line = "u /fern-uninstall 1 0 \"" + folder + "\"";
+  EXPECT_EQ(1, ParseHandoverCommand(command_line.c_str(), &read));
+  command_line = "u /fern-uninstall 1 0 \"" + folder + "f\"";
+  EXPECT_EQ(0, ParseHandoverCommand(command_line.c_str(), &read));
+  EXPECT_EQ(-1, FormatHandoverCommand(command, 20, "C:\\x.exe", &order));
+}
+
+}  // namespace

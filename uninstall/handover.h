@@ -1,0 +1,37 @@
+// The hand-over from UnInst.exe in the InstallFolder to its copy in the temp folder.
+//
+// A running program's file cannot be deleted, and neither can the folder that holds it.
+// So UnInst.exe asks its questions, copies itself into the temp folder and starts the
+// copy with a command line that says what to do, then ends. The copy waits for the
+// original process to end (through a handle to it that the copy inherits), removes the
+// game and the original's files and folder, and finally has the system delete its own
+// file when Windows next starts (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
+//
+// The copy's command line: "<copy>" /fern-uninstall <handle> <saved-games> "<folder>"
+//   <handle>       the inherited process handle, in decimal
+//   <saved-games>  1 when the [delfiles_user] files are to go, else 0
+//   <folder>       the InstallFolder, without a trailing backslash (a Windows path never
+//                  holds a double quote, so the quotes need no escaping)
+#ifndef FERN_UNINSTALL_HANDOVER_H
+#define FERN_UNINSTALL_HANDOVER_H
+
+#include <stddef.h>
+
+enum { kCommandSize = 600 };  // two paths of 260 bytes, the switch and two numbers
+
+struct HandoverOrder {
+  unsigned long process;  // the original's process handle in the copy
+  int saved_games;        // 0 or 1
+  char folder[260];       // the InstallFolder
+};
+
+// Writes the copy's command line into out. 0, or -1 when it does not fit.
+int FormatHandoverCommand(char *out, size_t size, const char *program,
+                          const HandoverOrder *order);
+
+// Reads a whole command line (as GetCommandLineA gives it, the program first, quoted or
+// not). 1 with the order filled when it is the copy's command line, 0 for any other
+// command line (the program was started by the player: UnInst.exe's own start).
+int ParseHandoverCommand(const char *command_line, HandoverOrder *order);
+
+#endif

@@ -1,0 +1,246 @@
+// UnInst.exe: removes the game that the installer put into the folder this program lies
+// in. Started by the player (through the Start-menu shortcut or the uninstall entry), it
+// reads install.env beside itself, asks for confirmation (and about the saved games),
+// then hands the work over to a copy of itself in the temp folder and ends; the copy
+// removes everything, including the original program and its folder, says what could not
+// be removed, and has the system delete its own file at the next start of Windows. See
+// uninstall/handover.h for the hand-over and docs/uninstall.md for the whole road.
+//
+// Exit codes: 0 for a normal end (also after No, and for a second instance); -1 when the
+// settings file or the file list is missing or the settings file is damaged; the copy
+// ends with 1 when something could not be removed.
+#include <windows.h>
+
+#include <objbase.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "install/folder_paths.h"
+#include "settings/section_lists.h"
+#include "settings/settings_file.h"
+#include "support/messages.h"
+#include "support/sjis.h"
+#include "support/window.h"
+#include "uninstall/file_list.h"
+#include "uninstall/handover.h"
+#include "uninstall/remove_steps.h"
+
+namespace {
+
+// Every text the uninstaller shows.
+const char kDefaultCaption[] = "アンインストール";
+const char kMissingFile[] =
+    "アンインストールに必要なファイル[%s]が見つかりません。\n"
+    "フォルダ[%s]からは何も削除せずに終了します。";
+const char kAlreadyRunning[] = "[ %s ] は既に起動中です";
+const char kConfirm[] = "[%s]をアンインストールします。\nよろしいですか？";
+const char kAskSavedGames[] =
+    "セーブデータなど、ゲーム中に作成されたファイルも削除しますか？\n"
+    "「いいえ」を選ぶと、これらのファイルは残ります。";
+const char kDone[] = "アンインストールが完了しました。";
+const char kFolderKept[] = "\nフォルダ[%s]には、ほかのファイルが残っているため、フォルダは残しました。";
+const char kFailedHead[] = "アンインストールを終えましたが、次のものは削除できませんでした。\n";
+const char kRefusedHead[] = "次の行はインストール先フォルダの外を指すか使えない名前のため、何も削除しませんでした。\n";
+const char kRunAgain[] =
+    "\nゲームを終了してから、もう一度アンインストールを実行してください。"
+    "\n（アンインストーラとアンインストール情報は残してあります）";
+const char kMutexFormat[] = "%s アンインストール";
+const char kCopyFormat[] = "UnInst_%08lX.exe";
+
+// How long the copy waits for the original to end: it ends right after starting the
+// copy, so this only guards against waiting forever on a stuck original.
+const DWORD kOriginalWaitMs = 60000;
+
+void ReleaseCom() { CoUninitialize(); }
+
+// The owner of every box: a hidden window whose title is the boxes' caption (the message
+// boxes take their caption from the owner's title).
+void MakeOwner(const char *caption) {
+  int width = GetSystemMetrics(SM_CXSCREEN);
+  int height = GetSystemMetrics(SM_CYSCREEN);
+  HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", caption, WS_POPUP, width / 2,
+                               height / 2, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr),
+                               nullptr);
+  SetOwnerWindow(owner);
+}
+
+void InfoBox(const char *text) {
+  char caption[kPathSize];
+  caption[0] = '\0';
+  HWND owner = OwnerWindow();
+  if (owner != nullptr) GetWindowTextA(owner, caption, sizeof caption);
+  SetForegroundWindow(owner);
+  MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+// The single-instance mutex, named after the title ("\\" is a namespace separator in a
+// mutex name, so it becomes "_"; a trail byte 0x5C changes the name, not its use).
+HANDLE OpenGuard(bool initial_owner) {
+  char name[kStartupTitleSize];
+  snprintf(name, sizeof name, kMutexFormat, GetTitleBar());
+  for (char *p = name; *p; p++) {
+    if (*p == '\\') *p = '_';
+  }
+  return CreateMutexA(nullptr, initial_owner ? TRUE : FALSE, name);
+}
+
+// Checks that the settings file and the file list are there, then reads the settings.
+// Shows why and returns -1 when one is missing: then nothing at all is removed.
+int LoadFolderSettings(const char *folder) {
+  const char *const needed[] = {kSettingsFileName, kFileListName};
+  char path[kPathSize];
+  for (const char *name : needed) {
+    if (JoinPath(path, sizeof path, folder, name) != 0 || !ResourceExists(path)) {
+      MakeOwner(kDefaultCaption);
+      ErrorBox(kMissingFile, name, folder);
+      return -1;
+    }
+  }
+  JoinPath(path, sizeof path, folder, kSettingsFileName);
+  LoadSettings(path);
+  LoadSectionLists(path);
+  MakeOwner(GetTitleBar());
+  return 0;
+}
+
+// The final box: a plain notice when everything went, else one error box (text also on
+// the clipboard) listing everything that stayed and every refused line.
+int ShowOutcome(const char *folder, const RemovalOutcome &outcome) {
+  char text[kMessageSize];
+  size_t used = 0;
+  auto append = [&](const char *format, const char *argument) {
+    if (used >= sizeof text) return;
+    int n = snprintf(text + used, sizeof text - used, format, argument);
+    if (n > 0) used += (size_t)n;
+  };
+  text[0] = '\0';
+  bool trouble = outcome.failed->entries > 0 || outcome.refused->entries > 0;
+  if (!trouble) {
+    append("%s", kDone);
+    if (outcome.folder_left) append(kFolderKept, folder);
+    InfoBox(text);
+    return 0;
+  }
+  if (outcome.failed->entries > 0) {
+    append("%s", kFailedHead);
+    append("%s", ReportText(outcome.failed));
+  } else {
+    append("%s\n", kDone);
+  }
+  if (outcome.refused->entries > 0) {
+    append("%s", outcome.failed->entries > 0 ? "\n" : "");
+    append("%s", kRefusedHead);
+    append("%s", ReportText(outcome.refused));
+  }
+  if (outcome.game_left) {
+    append("%s", kRunAgain);
+  } else if (outcome.folder_left) {
+    append(kFolderKept, folder);
+  }
+  ErrorBox("%s", text);
+  return 1;
+}
+
+// Copies this program into the temp folder and starts the copy with the order; 0 when
+// the copy runs (it then waits for this process to end).
+int StartCopy(const char *self, const char *folder, int saved_games) {
+  char temp[kPathSize];
+  DWORD length = GetTempPathA(sizeof temp, temp);
+  if (length == 0 || length >= sizeof temp) return -1;
+  char name[32];
+  snprintf(name, sizeof name, kCopyFormat, (unsigned long)GetCurrentProcessId());
+  char copy[kPathSize];
+  if (JoinPath(copy, sizeof copy, temp, name) != 0 || !CopyFileA(self, copy, FALSE)) return -1;
+  HANDLE me = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+                       SYNCHRONIZE, TRUE, 0)) {
+    DeleteFileA(copy);
+    return -1;
+  }
+  HandoverOrder order;
+  order.process = (unsigned long)(ULONG_PTR)me;
+  order.saved_games = saved_games;
+  CopyText(order.folder, folder, sizeof order.folder);
+  char command[kCommandSize];
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  // The copy starts in the temp folder: a process's current folder cannot be removed.
+  if (FormatHandoverCommand(command, sizeof command, copy, &order) != 0 ||
+      !CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup,
+                      &process)) {
+    CloseHandle(me);
+    DeleteFileA(copy);
+    return -1;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 0;
+}
+
+// UnInst.exe as the player started it, in the InstallFolder.
+int RunOriginal() {
+  char self[kPathSize];
+  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (length == 0 || length >= sizeof self - 1) return -1;
+  char folder[kPathSize];
+  CopyText(folder, self, sizeof folder);
+  char *cut = nullptr;
+  for (char *p = (char *)FindSeparator(folder, false); p; p = (char *)FindSeparator(p + 1, false)) {
+    cut = p;
+  }
+  if (cut == nullptr) return -1;
+  *cut = '\0';
+  if (LoadFolderSettings(folder) != 0) return -1;
+
+  HANDLE guard = OpenGuard(true);
+  if (guard != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    char text[kMessageSize];
+    char name[kStartupTitleSize];
+    snprintf(name, sizeof name, kMutexFormat, GetTitleBar());
+    snprintf(text, sizeof text, kAlreadyRunning, name);
+    MessageBoxA(nullptr, text, GetTitleBar(), MB_ICONERROR);
+    return 0;
+  }
+  if (!ConfirmBox(kConfirm, GetTitleBar())) return 0;
+  int saved_games = 0;
+  if (CountNamedFiles(folder, GetDelfilesUserLines()) > 0) saved_games = ConfirmBox(kAskSavedGames);
+  if (StartCopy(self, folder, saved_games) == 0) return 0;
+  // No copy could be started: the removal runs here, and this program's own file and
+  // folder stay behind; the final box lists them.
+  return ShowOutcome(folder, RunRemoval(folder, saved_games));
+}
+
+// The copy in the temp folder: waits for the original, removes, reports, and has its own
+// file deleted when Windows next starts.
+int RunCopy(const HandoverOrder &order) {
+  HANDLE original = (HANDLE)(ULONG_PTR)order.process;
+  WaitForSingleObject(original, kOriginalWaitMs);
+  CloseHandle(original);
+  char self[kPathSize];
+  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  bool have_self = length > 0 && length < sizeof self - 1;
+  int result = -1;
+  if (LoadFolderSettings(order.folder) == 0) {
+    // Another run that started meanwhile finishes first.
+    HANDLE guard = OpenGuard(false);
+    if (guard != nullptr) WaitForSingleObject(guard, INFINITE);
+    RemovalOutcome outcome = RunRemoval(order.folder, order.saved_games);
+    if (have_self) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return ShowOutcome(order.folder, outcome);
+  }
+  if (have_self) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return result;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  CoInitialize(nullptr);
+  atexit(ReleaseCom);
+  HandoverOrder order;
+  if (ParseHandoverCommand(GetCommandLineA(), &order)) return RunCopy(order);
+  return RunOriginal();
+}
