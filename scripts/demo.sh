@@ -15,15 +15,16 @@ if [ -z "${DISPLAY:-}" ]; then
   exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-# The sample, with a large movie file added in the headless walk so that the copy window
-# stays up long enough to be photographed (zeros: it packs to almost nothing).
-game=sample/game
-if [ -n "${FERN_DEMO_HEADLESS:-}" ]; then
-  game=build/demo-game
-  rm -rf "$game"
-  cp -a sample/game "$game"
-  head -c 240M /dev/zero > "$game/data/movie.dat"
-fi
+# The sample disc's game folder: sample/game with its program built for Windows
+# (scripts/sample-disc.sh). The headless walk adds a large movie file so that the copy
+# window stays up long enough to be photographed (zeros: it packs to almost nothing).
+game=build/demo-game
+disc() {
+  bash scripts/sample-disc.sh "$1" "$2"
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && head -c 240M /dev/zero > "$2/data/movie.dat"
+  return 0
+}
+disc "$win32_dir" "$game"
 "$host_dir/fernpack" pack "$game" -o build/sample-setup.exe --stub "$win32_dir/fernstall.exe" \
   --uninstaller "$win32_dir/UnInst.exe"
 "$host_dir/fernpack" list build/sample-setup.exe
@@ -35,6 +36,8 @@ if ! fern_native_i386; then
   # 32-bit Windows processes run under emulation here, if at all, and take minutes to
   # start; the demo runs the 64-bit build of the same installer unless asked otherwise.
   if [ -z "${FERN_DEMO_I686:-}" ]; then
+    game=build/demo-game64
+    disc "$FERN_WINTEST_DIR" "$game"
     "$host_dir/fernpack" pack "$game" -o build/sample-setup64.exe --quiet \
       --stub "$FERN_WINTEST_DIR/fernstall.exe" --uninstaller "$FERN_WINTEST_DIR/UnInst.exe"
     package=build/sample-setup64.exe
@@ -96,12 +99,17 @@ screenshot${T}$(winpath "$shots/completion.bmp")
 click${T}1
 wait-exit${T}setup${T}30000
 END
-# Then the uninstaller, started from the InstallFolder as its Start-menu shortcut starts
-# it, after the game has left a saved game there (a second script: the file is made in
-# between). Its last box comes from its copy in the temp folder.
+# Then the installed game is started once (it shows its window and leaves a saved game),
+# and the uninstaller is started from the InstallFolder as its Start-menu shortcut starts
+# it. Its last box comes from its copy in the temp folder.
 installed='C:\Program Files\FernSoft\FernQuest'
 uninstall_script=$shots/uninstall-script.txt
 cat > "$uninstall_script" <<END
+launch${T}game${T}$installed\fernquest.exe
+wait-window${T}game${T}FernQuestWindow${T}${title}${T}60000${T}500
+screenshot${T}$(winpath "$shots/game.bmp")
+close
+wait-exit${T}game${T}30000
 launch${T}uninst${T}$installed\UnInst.exe
 wait-box${T}uninst${T}60000
 screenshot${T}$(winpath "$shots/uninstall-confirm.bmp")
@@ -123,8 +131,6 @@ status=0
 timeout -k 5 300 "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$script")" \
   > "$shots/driver.out" 2>&1 < /dev/null || status=$?
 if [ "$status" -eq 0 ] && grep -qx "exit${T}0" <(tr -d '\r' < "$shots/driver.out"); then
-  mkdir -p "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest/save"
-  echo save > "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest/save/slot1.sav"
   timeout -k 5 120 "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$uninstall_script")" \
     >> "$shots/driver.out" 2>&1 < /dev/null || status=$?
   if [ "$status" -eq 0 ] && [ -e "$WINEPREFIX/drive_c/Program Files/FernSoft/FernQuest" ]; then
@@ -145,4 +151,4 @@ for bmp in "$shots"/*.bmp; do
 done
 rm -f "$script" "$uninstall_script" "$shots/driver.out"
 echo "demo: screenshots in build/demo/: $(cd "$shots" && ls *.png | tr '\n' ' ')"
-echo "demo: the sample installer and its uninstaller ran headless and closed with exit code 0"
+echo "demo: the sample was installed, its game started once and the game uninstalled, headless; every program ended with exit code 0"

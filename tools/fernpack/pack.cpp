@@ -484,24 +484,7 @@ bool CopyStream(FILE *from, FILE *to, uint64_t size) {
 }
 
 std::string FindStub(const std::string &requested) {
-  if (!requested.empty()) return requested;
-  const char *env = getenv("FERNSTALL_STUB");
-  if (env != nullptr && *env) return env;
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0) {
-    self[n] = '\0';
-    std::string dir(self);
-    dir = dir.substr(0, dir.rfind('/'));
-    // Beside fernpack (a build tree), in ../win32/ (the host build beside the Windows
-    // build), or in ../lib/fernstall/ (an installed fernpack).
-    for (const char *candidate : {"/fernstall.exe", "/../win32/fernstall.exe",
-                                  "/../lib/fernstall/fernstall.exe"}) {
-      std::string path = dir + candidate;
-      if (access(path.c_str(), R_OK) == 0) return path;
-    }
-  }
-  return "";
+  return FindCompanionProgram(requested, "FERNSTALL_STUB", "fernstall.exe");
 }
 
 // The progress of a long pack.
@@ -696,4 +679,24 @@ bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items
     return false;
   }
   return CommitOutput(&out, 0755, error);
+}
+
+std::string FindCompanionProgram(const std::string &requested, const char *env_name,
+                                 const char *file_name) {
+  if (!requested.empty()) return requested;
+  const char *env = getenv(env_name);
+  if (env != nullptr && *env) return env;
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "";
+  self[n] = '\0';
+  std::string dir(self);
+  dir = dir.substr(0, dir.rfind('/'));
+  // Beside fernpack (a build tree), in ../win32/ (the host build beside the Windows
+  // build), or in ../lib/fernstall/ (an installed fernpack).
+  for (const char *folder : {"/", "/../win32/", "/../lib/fernstall/"}) {
+    std::string path = dir + folder + file_name;
+    if (access(path.c_str(), R_OK) == 0) return path;
+  }
+  return "";
 }

@@ -73,8 +73,13 @@ bool CheckSettingsForPack(const std::vector<PackItem> &items, std::string *error
 bool AddUninstaller(const PackOptions &options, std::vector<PackItem> *items,
                     std::string *error);
 // The uninstaller to pack: requested when given, else $FERNSTALL_UNINSTALLER, else
-// UnInst.exe beside fernpack or in ../win32/; empty when none is found.
+// UnInst.exe found as FindCompanionProgram finds it; empty when none is found.
 std::string FindUninstaller(const std::string &requested);
+// A Windows program fernpack packs: the one requested, else the path in the environment
+// variable env_name, else file_name beside fernpack, in ../win32/ or in ../lib/fernstall/.
+// Empty when none is found.
+std::string FindCompanionProgram(const std::string &requested, const char *env_name,
+                                 const char *file_name);
 // UnInst.lst's text for these entries, in their order (uninstall/file_list.h).
 std::string FormatFileList(const std::vector<PackItem> &items);
 

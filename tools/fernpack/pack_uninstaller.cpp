@@ -59,21 +59,7 @@ bool CheckUninstallerProgram(const std::string &path, PackItem *item, std::strin
 }  // namespace
 
 std::string FindUninstaller(const std::string &requested) {
-  if (!requested.empty()) return requested;
-  const char *env = getenv("FERNSTALL_UNINSTALLER");
-  if (env != nullptr && *env) return env;
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0) {
-    self[n] = '\0';
-    std::string dir(self);
-    dir = dir.substr(0, dir.rfind('/'));
-    for (const char *candidate : {"/UnInst.exe", "/../win32/UnInst.exe"}) {
-      std::string path = dir + candidate;
-      if (access(path.c_str(), R_OK) == 0) return path;
-    }
-  }
-  return "";
+  return FindCompanionProgram(requested, "FERNSTALL_UNINSTALLER", "UnInst.exe");
 }
 
 std::string FormatFileList(const std::vector<PackItem> &items) {
