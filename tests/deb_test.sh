@@ -20,6 +20,7 @@ dpkg-deb -f "$deb" Depends > "$work/depends"
 root=$work/root
 check "fernpack is installed" [ -x "$root/usr/bin/fernpack" ]
 check "the stub is installed" [ -f "$root/usr/lib/fernstall/fernstall.exe" ]
+check "the uninstaller is installed" [ -f "$root/usr/lib/fernstall/UnInst.exe" ]
 check "the man page is installed" [ -f "$root/usr/share/man/man1/fernpack.1.gz" ]
 check "the guide is installed" [ -f "$root/usr/share/doc/fernstall/guide.md" ]
 check "the package names itself" [ "$(dpkg-deb -f "$deb" Package)" = fernstall ]
@@ -31,11 +32,14 @@ while read -r lib; do
   check "the package of $lib ($owner) is a dependency" grep -qw -- "$owner" "$work/depends"
 done < <(ldd "$root/usr/bin/fernpack" | awk '/=> \// {print $3}')
 
-# No --stub and no FERNSTALL_STUB: the installed fernpack finds its own stub.
-env -u FERNSTALL_STUB "$root/usr/bin/fernpack" pack "$top/sample/game" -o "$work/setup.exe" \
+# No --stub, no --uninstaller and no variables: the installed fernpack finds its own.
+env -u FERNSTALL_STUB -u FERNSTALL_UNINSTALLER "$root/usr/bin/fernpack" pack "$top/sample/game" -o "$work/setup.exe" \
   --quiet > "$work/pack.log" 2>&1 || { cat "$work/pack.log"; failures=$((failures + 1)); }
 check "the installed fernpack verifies what it packed" \
   "$root/usr/bin/fernpack" verify "$work/setup.exe" > "$work/verify.log" 2>&1
+check "the package carries the installed uninstaller" \
+  "$root/usr/bin/fernpack" extract "$work/setup.exe" "$work/out" > /dev/null 2>&1
+check "it is the installed one" cmp "$root/usr/lib/fernstall/UnInst.exe" "$work/out/UnInst.exe"
 check "the package starts with the installed stub" \
   cmp -n "$(stat -c %s "$root/usr/lib/fernstall/fernstall.exe")" \
   "$root/usr/lib/fernstall/fernstall.exe" "$work/setup.exe"
