@@ -122,4 +122,19 @@ install_into "$WORK/pct%TEMP%dir"
 scenario "folder names with ソ and 表 (second byte 0x5C), one ending in ソ"
 install_into "$WORK/ソフト表/データソ"
 
+scenario "a temp folder with a blank: the batch file runs, a cacls.exe planted there does not"
+# The user's TEMP and TMP settings as they are, restored right after (and on any exit).
+wine_reg export 'HKCU\Environment' "$(winpath "$WORK/environment.reg")" /y
+on_exit 'wine_reg import "$(winpath "$WORK/environment.reg")"'
+TEMP_DIR="$WORK/temp dir"
+BATCH=$TEMP_DIR/Fernstall_fullaccess.bat
+mkdir -p "$TEMP_DIR"
+cp "$WIN_DIR/record_args.exe" "$TEMP_DIR/cacls.exe"
+cp "$(wine_temp_dir)/cacls.bat" "$TEMP_DIR/cacls.bat"
+wine_reg add 'HKCU\Environment' /v TEMP /d "$(winpath "$TEMP_DIR")" /f
+wine_reg add 'HKCU\Environment' /v TMP /d "$(winpath "$TEMP_DIR")" /f
+install_into "$WORK/plain"
+wine_reg import "$(winpath "$WORK/environment.reg")"
+check "TEMP is back" [ "$(wine_reg query 'HKCU\Environment' /v TEMP && grep -c 'temp dir' "$WORK/reg.out")" = 0 ]
+
 finish
