@@ -14,7 +14,8 @@ PROGRAMS='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
 DESKTOP='C:\users\Public\Desktop'
 UNINSTALL="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
 SYSTEM_CACLS=$WINEPREFIX/drive_c/windows/system32/cacls.exe
-TEMP_DIR=$(wine_temp_dir)
+SYSTEM_TEMP=$(wine_temp_dir)
+TEMP_DIR=$SYSTEM_TEMP  # the temp folder the installer uses
 BATCH=$TEMP_DIR/Fernstall_fullaccess.bat
 export FERN_RECORD_ARGS
 FERN_RECORD_ARGS=$(winpath "$WORK/cacls.log")
@@ -24,7 +25,7 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;cacls.exe=n"
 
 cleanup() {
   rm -rf "$(unix_path "$PROGRAMS")/$TITLE" "$(unix_path "$DESKTOP")/$TITLE.LNK"
-  rm -f "$TEMP_DIR/cacls.exe" "$TEMP_DIR/cacls.bat"
+  rm -f "$SYSTEM_TEMP/cacls.exe" "$SYSTEM_TEMP/cacls.bat"
   wine_reg delete "HKLM\\Software\\$GLOBAL" /f || true
   wine_reg delete "HKCU\\Software\\$GLOBAL" /f || true
   wine_reg delete "$UNINSTALL" /f || true
@@ -36,8 +37,8 @@ on_exit cleanup
 # The stand-in in the system folder (Wine's own is kept aside), and the planted ones.
 cp -p "$SYSTEM_CACLS" "$SYSTEM_CACLS.fern-saved"
 cp "$WIN_DIR/record_args.exe" "$SYSTEM_CACLS"
-cp "$WIN_DIR/record_args.exe" "$TEMP_DIR/cacls.exe"
-printf '@echo planted cacls.bat>> "%%FERN_RECORD_ARGS%%"\r\n' > "$TEMP_DIR/cacls.bat"
+cp "$WIN_DIR/record_args.exe" "$SYSTEM_TEMP/cacls.exe"
+printf '@echo planted cacls.bat>> "%%FERN_RECORD_ARGS%%"\r\n' > "$SYSTEM_TEMP/cacls.bat"
 
 # No INSTREADME: the short completion dialog; no INSTREADMEFL: the readme shortcut takes
 # HELP_FILE and the default label.
@@ -64,12 +65,15 @@ wait_for() {
   "$@"
 }
 
+# The WorkFolders in the temp folder the installer uses.
+temp_workfolders() { find "$TEMP_DIR" -maxdepth 1 -name 'TempQVInstallFolder_*' | wc -l; }
+
 # install_into <unix folder>: one installation into it, checked on the machine.
 install_into() {
   local unix=$1 folder before record
   folder=$(winpath "$unix")
   rm -f "$WORK/cacls.log"
-  before=$(workfolders)
+  before=$(temp_workfolders)
   drive <<END || true
 launch${T}setup${T}$(winpath "$WORK/setup.exe")
 wait-window${T}setup${T}#32770${T}${MENU}${T}60000
@@ -93,7 +97,7 @@ END
   check "the short completion dialog: no readme box" \
     [ "$(grep -c "^control${T}1007${T}" "$OUT")" -eq 0 ]
   expect "exit${T}0"
-  check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
+  check "WorkFolder removed" [ "$(temp_workfolders)" -eq "$before" ]
   check "every file is in the folder with its stored time" same_tree "$expected" "$unix"
   check "the game was not started" [ ! -e "$unix/game.exe.ran" ]
   expect_links "$PROGRAMS\\$TITLE" \
@@ -130,7 +134,7 @@ TEMP_DIR="$WORK/temp dir"
 BATCH=$TEMP_DIR/Fernstall_fullaccess.bat
 mkdir -p "$TEMP_DIR"
 cp "$WIN_DIR/record_args.exe" "$TEMP_DIR/cacls.exe"
-cp "$(wine_temp_dir)/cacls.bat" "$TEMP_DIR/cacls.bat"
+cp "$SYSTEM_TEMP/cacls.bat" "$TEMP_DIR/cacls.bat"
 wine_reg add 'HKCU\Environment' /v TEMP /d "$(winpath "$TEMP_DIR")" /f
 wine_reg add 'HKCU\Environment' /v TMP /d "$(winpath "$TEMP_DIR")" /f
 install_into "$WORK/plain"
