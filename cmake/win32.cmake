@@ -78,6 +78,9 @@ foreach(src ${FIXTURE_PROGRAMS})
   add_executable(${name} ${src})
   target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
 endforeach()
+# read_link reads shortcuts through the shell link object.
+target_link_libraries(read_link PRIVATE ole32 uuid shell32)
+target_link_libraries(volatile_key PRIVATE advapi32 shell32)
 
 # The copy window scenario's stub: unpacks its own package in FullMode with the real copy
 # progress window, so it needs the installer's library and resources.

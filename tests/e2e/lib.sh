@@ -89,3 +89,198 @@ finish() {
 }
 
 workfolders() { { find "$(wine_temp_dir)" -maxdepth 1 -name "TempQVInstallFolder_*" 2>/dev/null || true; } | wc -l; }
+
+# --- The installation's scenarios: setting up games, reading the machine back, cleaning up.
+
+# on_exit <command>: runs the command when the script ends (also on INT or TERM), before
+# the work folder goes, latest first. For what a scenario changes in the shared prefix.
+CLEANUPS=()
+run_cleanups() {
+  local i
+  for ((i = ${#CLEANUPS[@]} - 1; i >= 0; i--)); do eval "${CLEANUPS[$i]}" || true; done
+  CLEANUPS=()
+}
+on_exit() {
+  CLEANUPS+=("$1")
+  trap 'run_cleanups; rm -rf "$WORK"' EXIT
+  trap 'exit 130' INT TERM
+}
+
+# win <out file> <program> [args]: runs a Windows program with its output in a file (never
+# a pipe: Wine's services would hold it open), line ends made Unix. Its exit code is kept.
+win() {
+  local out=$1 status=0
+  shift
+  "$FERN_WINE" "$@" > "$out.raw" 2>"$out.err" < /dev/null || status=$?
+  tr -d '\r' < "$out.raw" > "$out"
+  rm -f "$out.raw"
+  return $status
+}
+
+# wine_reg <args>: Wine's reg.exe, quietly; its exit code.
+wine_reg() { win "$WORK/reg.out" reg "$@"; }
+
+reg_key_exists() { wine_reg query "$1"; }
+
+# reg_values <key>: the string values of exactly that key (not its sub-keys), one
+# "<name>=<value>" line each ("@" for the default value), read from reg.exe's export.
+reg_values() {
+  rm -f "$WORK/export.reg"
+  wine_reg export "$1" "$(winpath "$WORK/export.reg")" /y || return 0
+  python3 - "$WORK/export.reg" "$1" <<'PY'
+import re, sys
+text = open(sys.argv[1], 'rb').read().decode('utf-16')
+want = sys.argv[2].lower()
+roots = {'hklm': 'hkey_local_machine', 'hkcu': 'hkey_current_user', 'hkcr': 'hkey_classes_root'}
+head, _, rest = want.partition('\\')
+want = roots.get(head, head) + '\\' + rest
+inside = False
+for line in text.splitlines():
+    if line.startswith('['):
+        inside = line[1:-1].lower() == want
+    elif inside and line:
+        m = re.match(r'^(@|"((?:[^"\\]|\\.)*)")=(.*)$', line)
+        if not m:
+            continue
+        name = '@' if m.group(1) == '@' else re.sub(r'\\(.)', r'\1', m.group(2))
+        value = m.group(3)
+        if value.startswith('"') and value.endswith('"'):
+            value = re.sub(r'\\(.)', r'\1', value[1:-1])
+        print(f'{name}={value}')
+PY
+}
+
+# expect_reg <key> <name=value>...: the key holds exactly these string values.
+expect_reg() {
+  local key=$1 want got
+  shift
+  want=$(printf '%s\n' "$@" | sort)
+  got=$(reg_values "$key" | sort)
+  if [ "$got" != "$want" ]; then
+    echo "FAILED: ${CURRENT:-scenario}: values of $key:"
+    printf '%s\n' "$got" | sed 's/^/      /'
+    echo "    expected:"
+    printf '%s\n' "$want" | sed 's/^/      /'
+    failures=$((failures + 1))
+  fi
+}
+
+# unix_path <Windows path>: where a C: or Z: path of the prefix lies on this machine.
+unix_path() {
+  local p=${1//\\//}
+  case $p in
+    [Cc]:*) echo "$WINEPREFIX/drive_c${p:2}" ;;
+    [Zz]:*) echo "${p:2}" ;;
+    *) return 1 ;;
+  esac
+}
+
+# special_folder <CSIDL>: the shell folder's Windows path.
+special_folder() {
+  win "$WORK/folder.out" "$WIN_DIR/read_link.exe" folder "$1" || return 1
+  cut -f2 "$WORK/folder.out"
+}
+
+# links_in <Windows folder>: "<file name> <target> <working folder> <description>" for each
+# shortcut in it, read through the shell link object, sorted.
+links_in() {
+  win "$WORK/links.out" "$WIN_DIR/read_link.exe" links "$1" || true
+  sed -n 's/^link\t//p; s/^unreadable\t/unreadable: /p' "$WORK/links.out" | sort
+}
+
+# expect_links <Windows folder> <line>...: the folder holds exactly these shortcuts.
+expect_links() {
+  local folder=$1 want got
+  shift
+  want=$(printf '%s\n' "$@" | sed '/^$/d' | sort)
+  got=$(links_in "$folder")
+  if [ "$got" != "$want" ]; then
+    echo "FAILED: ${CURRENT:-scenario}: shortcuts in $folder:"
+    printf '%s\n' "$got" | sed 's/^/      /'
+    echo "    expected:"
+    printf '%s\n' "$want" | sed 's/^/      /'
+    failures=$((failures + 1))
+  fi
+}
+
+# same_tree <expected folder> <folder>: the same files with the same contents and
+# modification times.
+same_tree() {
+  local a=$1 b=$2 f
+  diff -r "$a" "$b" > "$WORK/tree.diff" || { sed 's/^/      /' "$WORK/tree.diff"; return 1; }
+  while IFS= read -r f; do
+    if [ "$(stat -c %Y "$a/$f")" != "$(stat -c %Y "$b/$f")" ]; then
+      echo "      $f: time $(stat -c %y "$b/$f"), stored $(stat -c %y "$a/$f")"
+      return 1
+    fi
+  done < <(cd "$a" && find . -type f)
+}
+
+# texts: the "text" lines the driver printed (message texts, in order), one per line.
+texts() { sed -n "s/^text\t//p" "$OUT"; }
+
+# expect_texts <text>...: the driver saw exactly these texts, in this order.
+expect_texts() {
+  local want
+  want=$(printf '%s\n' "$@")
+  if [ "$(texts)" != "$want" ]; then
+    echo "FAILED: ${CURRENT:-scenario}: texts in order:"
+    texts | sed 's/^/      /'
+    echo "    expected:"
+    printf '%s\n' "$want" | sed 's/^/      /'
+    failures=$((failures + 1))
+  fi
+}
+
+# restart_wineserver: a fresh server (and services) for this prefix, so that a changed
+# drive set-up is read again; kept up for two minutes like the test run's own.
+restart_wineserver() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p 120 >/dev/null 2>&1 || true
+}
+
+# drive_types: "<letter> <GetDriveTypeA result>" for every drive letter in use.
+drive_types() {
+  win "$WORK/drives.out" "$WIN_DIR/drive_type.exe" || true
+  sed -n 's/^drive\t//p' "$WORK/drives.out" | tr '\t' ' '
+}
+
+# cdrom_root_now: the root that a CD-ROM token stands for now: the first CD-ROM drive's,
+# or E:\ when there is none.
+cdrom_root_now() {
+  local letter
+  letter=$(drive_types | awk '$2 == 5 { print $1; exit }')
+  echo "${letter:-E}:\\"
+}
+
+# add_cdrom_drive <unix folder>: maps a free drive letter to the folder as a CD-ROM drive
+# (Wine's drive table and its dosdevices link; read when the server starts) and prints
+# the letter. remove_cdrom_drive <letter> undoes it.
+add_cdrom_drive() {
+  local used letter
+  used=$(drive_types | cut -d' ' -f1 | tr -d '\n')
+  for letter in R Q P O N M L K; do
+    case $used in *$letter*) continue ;; esac
+    ln -sfn "$1" "$WINEPREFIX/dosdevices/${letter,,}:"
+    wine_reg add 'HKLM\Software\Wine\Drives' /v "${letter,,}:" /d cdrom /f
+    restart_wineserver
+    echo "$letter"
+    return 0
+  done
+  return 1
+}
+remove_cdrom_drive() {
+  rm -f "$WINEPREFIX/dosdevices/${1,,}:"
+  wine_reg delete 'HKLM\Software\Wine\Drives' /v "${1,,}:" /f || true
+  restart_wineserver
+}
+
+# pack_quietly <folder> <setup.exe>: pack_game, showing fernpack's warnings only when it
+# fails (scenarios write lines on purpose that fernpack warns about).
+pack_quietly() {
+  if ! pack_game "$1" "$2" 2> "$WORK/pack.err"; then
+    cat "$WORK/pack.err" >&2
+    return 1
+  fi
+}

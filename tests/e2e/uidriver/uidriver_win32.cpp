@@ -38,6 +38,9 @@
 //   screenshot <file.bmp>              save the current window as it is on the screen
 //   pause <name> / resume <name>       suspend or resume every thread of the program (to
 //                                      photograph a window that would soon be gone)
+//   wait-closed <ms>                   wait until the current window is gone or hidden (so
+//                                      that the next wait does not find it again)
+//   run <command line> <ms>            run a program, wait for it to end; print "ran <code>"
 //   sleep <ms>
 //   wait-gone <ms>                     wait until the current window is destroyed or hidden
 //                                      (a box that was answered, before waiting for the next)
@@ -501,6 +504,39 @@ void Run(wchar_t **f, int n) {
   } else if ((wcscmp(cmd, L"pause") == 0 || wcscmp(cmd, L"resume") == 0) && n == 2) {
     SuspendProgram(FindProgram(f[1], true), cmd[0] == L'p');
     PrintUtf8(cmd[0] == L'p' ? L"paused\t" : L"resumed\t", f[1]);
+  } else if (wcscmp(cmd, L"wait-closed") == 0 && n == 2) {
+    HWND w = RequireCurrent();
+    DWORD start = GetTickCount();
+    while (IsWindow(w) && IsWindowVisible(w)) {
+      if (GetTickCount() - start >= (DWORD)_wtoi(f[1])) Fail(L"window did not close", L"");
+      Sleep(10);
+    }
+    g_current = nullptr;
+    PrintUtf8(L"closed-window", L"");
+  } else if (wcscmp(cmd, L"run") == 0 && n == 3) {
+    wchar_t command[1024];
+    wcsncpy(command, f[1], 1023);
+    command[1023] = 0;
+    STARTUPINFOW si;
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &process)) {
+      Fail(L"cannot run", f[1]);
+    }
+    if (WaitForSingleObject(process.hProcess, _wtoi(f[2])) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 99);
+      Fail(L"program did not end", f[1]);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    wchar_t text[32];
+    _snwprintf(text, 31, L"%d", (int)code);
+    text[31] = 0;
+    PrintUtf8(L"ran\t", text);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
   } else if (wcscmp(cmd, L"wait-gone") == 0 && n == 2) {

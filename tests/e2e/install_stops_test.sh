@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Installations that stop before anything is installed: Cancel in the folder dialog, No at
+# the confirmation, a network path, a drive root (Retry and Cancel), a folder that cannot
+# be created, one that cannot be written, and a refused administrator probe. Each says
+# why, in order, with the text on the clipboard, and leaves the menu open (or, for Cancel
+# at the root message, ends the program with -1); a later attempt then installs.
+source "$(dirname "$0")/lib.sh"
+T=$'\t'
+TITLE='中断テスト'
+MENU="$TITLE スタートアップ"
+GLOBAL=FernE2EStops
+PROGRAMS='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
+DESKTOP='C:\users\Public\Desktop'
+UNINSTALL="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
+STOPPED='インストールを中止しました'
+NETWORK='ネットワークドライブには対応していません。\nローカルドライブを選択して下さい。'
+ROOT='ルートにはインストールできません'
+CANNOT_CREATE='インストール先フォルダは無効又は作成できません\nインストールにはAdministrator権限が必要です。'
+CANNOT_WRITE='指定された場所には書き込み出来ません。\nインストールにはAdministrator権限が必要です。'
+ADMIN='インストールにはAdministrator権限が必要です。'
+
+cleanup() {
+  rm -rf "$(unix_path "$PROGRAMS")/$TITLE" "$(unix_path "$DESKTOP")/$TITLE.LNK"
+  wine_reg delete "HKLM\\Software\\$GLOBAL" /f || true
+  wine_reg delete "$UNINSTALL" /f || true
+}
+cleanup
+on_exit cleanup
+
+make_game "$WORK/game" "$TITLE"
+cp "$WIN_DIR/record_run.exe" "$WORK/game/game.exe"
+printf '%s\r\n' "REG_GLOBAL${T}$GLOBAL" "REG_LOCAL${T}Game" "INSTTO${T}Stops" \
+  "EXENAME${T}game.exe" >> "$WORK/game/install.env"
+pack_quietly "$WORK/game" "$WORK/setup.exe"
+expected=$WORK/expected
+"$FERNPACK" extract "$WORK/setup.exe" "$expected" > /dev/null
+
+# A menu; the install button; the folder dialog with <folder> typed in and 次へ pressed.
+menu() {
+  cat <<END
+launch${T}setup${T}$(winpath "$WORK/setup.exe")
+wait-window${T}setup${T}#32770${T}${MENU}${T}60000
+END
+}
+folder_dialog() {
+  cat <<END
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+controls
+type${T}1000${T}$1
+click${T}1
+END
+}
+# Reads the message box that is up, presses <button> and waits for it to go.
+answer_box() {
+  cat <<END
+wait-box${T}setup${T}30000
+text
+clipboard
+click${T}$1
+wait-closed${T}10000
+END
+}
+menu_again() { echo "wait-window${T}setup${T}#32770${T}${MENU}${T}5000"; }
+# The rest of a working installation after the confirmation's Yes.
+finish_install() {
+  cat <<END
+wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
+click${T}1007
+click${T}1
+wait-window${T}setup${T}#32770${T}インストール終了${T}30000
+click${T}1
+wait-exit${T}setup${T}30000
+END
+}
+clipboards() { sed -n "s/^clipboard\t//p" "$OUT"; }
+
+scenario "Cancel, No, network, root with Retry, uncreatable, unwritable; then an install"
+printf 'a file\r\n' > "$WORK/plain.txt"
+mkdir -p "$WORK/unwritable/UserAccountCheck.id"  # the write test's probe cannot be made
+declined=$(winpath "$WORK/declined")
+uncreatable=$(winpath "$WORK/plain.txt/Game")
+unwritable=$(winpath "$WORK/unwritable")
+good=$(winpath "$WORK/good")
+before=$(workfolders)
+drive <<END || true
+clear-clipboard
+$(menu)
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+click${T}2
+wait-closed${T}10000
+$(answer_box 1)
+$(menu_again)
+clear-clipboard
+$(folder_dialog "$declined")
+$(answer_box 7)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog '\\server\share\Stops')
+$(answer_box 1)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog 'C:\')
+$(answer_box 4)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog "$uncreatable")
+$(answer_box 6)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog "$unwritable")
+$(answer_box 6)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog "$good")
+$(answer_box 6)
+$(finish_install)
+END
+expect_texts "$STOPPED" \
+  "[$declined]にインストールします" "$STOPPED" \
+  "$NETWORK" "$STOPPED" \
+  "$ROOT" "$STOPPED" \
+  "[$uncreatable]にインストールします" "$CANNOT_CREATE" \
+  "[$unwritable]にインストールします" "$CANNOT_WRITE" \
+  "[$good]にインストールします"
+# The question is not copied: the clipboard keeps what the last error put there.
+want=$(printf '%s\n' "$STOPPED" "" "$STOPPED" "$NETWORK" "$STOPPED" "$ROOT" "$STOPPED" \
+  "$STOPPED" "$CANNOT_CREATE" "$CANNOT_CREATE" "$CANNOT_WRITE" "$CANNOT_WRITE")
+check "the clipboard after each box" [ "$(clipboards)" = "$want" ]
+check "the menu stayed open after each stop" \
+  [ "$(grep -c "^window${T}${MENU}$" "$OUT")" -ge 7 ]
+check "every attempt proposed the default folder again" \
+  [ "$(grep -c "^control${T}1000${T}Edit${T}C:\\\\Program Files\\\\Stops$" "$OUT")" -eq 6 ]
+expect "exit${T}0"
+check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
+check "No created no folder" [ ! -e "$WORK/declined" ]
+check "nothing was written into the unwritable folder" \
+  [ "$(ls -A "$WORK/unwritable")" = UserAccountCheck.id ]
+check "the last attempt installed every file" same_tree "$expected" "$WORK/good"
+# Neither INSTREADMEFL nor HELP_FILE: no readme shortcut.
+expect_links "$PROGRAMS\\$TITLE" \
+  "$TITLE.LNK${T}$good\\game.exe${T}$good${T}Stops" \
+  "$TITLE アンインストール.LNK${T}$good\\UnInst.exe${T}$good${T}Stops"
+
+scenario "Cancel at the root message ends the installer with -1"
+before=$(workfolders)
+drive <<END || true
+clear-clipboard
+$(menu)
+$(folder_dialog 'D:')
+wait-box${T}setup${T}30000
+text
+clipboard
+click${T}2
+wait-exit${T}setup${T}30000
+END
+expect_texts "$ROOT"
+expect "clipboard${T}$ROOT"
+expect "exit${T}-1"
+# This road leaves the WorkFolder behind; the test clears it up.
+check "the WorkFolder stays" [ "$(workfolders)" -eq "$((before + 1))" ]
+find "$(wine_temp_dir)" -maxdepth 1 -name 'TempQVInstallFolder_*' -newer "$WORK/setup.exe" \
+  -exec rm -rf {} +
+
+scenario "a refused administrator probe stops before the folder dialog; then it passes"
+# The registry refuses an ordinary key below a volatile one: with HKLM\Software\<global>
+# volatile, the probe's creation of <global>\Game fails as it does for a user without
+# administrator rights. The key lives in the running wine server only, so the driver
+# makes it, and removes it, itself.
+wine_reg delete "HKLM\\Software\\$GLOBAL" /f || true
+rm -rf "$WORK/good"
+before=$(workfolders)
+drive <<END || true
+run${T}"$(winpath "$WIN_DIR/volatile_key.exe")" Software\\$GLOBAL${T}30000
+clear-clipboard
+$(menu)
+click-label${T}インストール
+$(answer_box 1)
+$(menu_again)
+run${T}reg delete HKLM\\Software\\$GLOBAL /f${T}30000
+$(folder_dialog "$good")
+$(answer_box 6)
+$(finish_install)
+END
+# volatile_key ends with 0 only when the registry refused its ordinary child key.
+check "the volatile key refused an ordinary child, and reg removed it" \
+  [ "$(sed -n "s/^ran\t//p" "$OUT" | tr '\n' ' ')" = "0 0 " ]
+expect_texts "$ADMIN" "[$good]にインストールします"
+expect "clipboard${T}$ADMIN"
+check "no folder dialog before the message" \
+  [ "$(grep -c "^window${T}インストール先のフォルダの指定$" "$OUT")" -eq 1 ]
+expect "exit${T}0"
+check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
+check "the probe key exists after the second attempt" reg_key_exists "HKLM\\Software\\$GLOBAL\\Game"
+check "the second attempt installed every file" same_tree "$expected" "$WORK/good"
+
+finish
