@@ -114,16 +114,16 @@ launch${T}uninst${T}$installed\UnInst.exe
 wait-box${T}uninst${T}60000
 screenshot${T}$(winpath "$shots/uninstall-confirm.bmp")
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-box${T}uninst${T}30000
 screenshot${T}$(winpath "$shots/uninstall-savedata.bmp")
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}uninst${T}30000
 wait-box${T}*${T}60000
 screenshot${T}$(winpath "$shots/uninstall-done.bmp")
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-no-process${T}UnInst_${T}30000
 END
 

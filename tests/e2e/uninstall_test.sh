@@ -91,14 +91,14 @@ click-label${T}インストール
 wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
 type${T}1000${T}$FOLDER_WIN
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-box${T}setup${T}30000
 click${T}6
 wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
 click${T}1
 wait-window${T}setup${T}#32770${T}インストール終了${T}30000
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}setup${T}30000
 END
 expect "exit${T}0"
@@ -131,18 +131,18 @@ wait-box${T}un${T}30000
 caption
 text
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-box${T}un${T}30000
 text
 click${T}7
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}un${T}30000
 wait-box${T}*${T}30000
 caption
 text
 clipboard
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-no-process${T}UnInst_${T}20000
 post-quit${T}game${T}0
 wait-exit${T}game${T}10000
@@ -177,10 +177,10 @@ drive <<END
 launch${T}un${T}$FOLDER_WIN\\UnInst.exe
 wait-box${T}un${T}30000
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-box${T}un${T}30000
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}un${T}30000
 wait-box${T}*${T}30000
 text
@@ -212,7 +212,7 @@ launch${T}twice${T}$FOLDER_WIN\\UnInst.exe
 wait-box${T}twice${T}30000
 text
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}twice${T}30000
 END
 expect "text${T}[ $TITLE アンインストール ] は既に起動中です"
@@ -222,12 +222,12 @@ drive <<END
 launch${T}un${T}$FOLDER_WIN\\UnInst.exe
 wait-box${T}un${T}30000
 click${T}6
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}un${T}30000
 wait-box${T}*${T}30000
 text
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-no-process${T}UnInst_${T}20000
 END
 expect "exit${T}0"
@@ -247,7 +247,7 @@ wait-box${T}un${T}30000
 text
 clipboard
 click${T}1
-wait-gone${T}10000
+wait-closed${T}10000
 wait-exit${T}un${T}30000
 END
 expect "text${T}アンインストールに必要なファイル[install.env]が見つかりません。\\nフォルダ[$BASE_WIN\\bare]からは何も削除せずに終了します。"

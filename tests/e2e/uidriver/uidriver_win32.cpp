@@ -42,8 +42,6 @@
 //                                      that the next wait does not find it again)
 //   run <command line> <ms>            run a program, wait for it to end; print "ran <code>"
 //   sleep <ms>
-//   wait-gone <ms>                     wait until the current window is destroyed or hidden
-//                                      (a box that was answered, before waiting for the next)
 //   wait-no-process <prefix> <ms>      wait until no process whose file name begins with
 //                                      <prefix> runs (one the driver did not launch)
 //
@@ -539,13 +537,6 @@ void Run(wchar_t **f, int n) {
     PrintUtf8(L"ran\t", text);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
-  } else if (wcscmp(cmd, L"wait-gone") == 0 && n == 2) {
-    DWORD start = GetTickCount();
-    while (g_current && IsWindow(g_current) && IsWindowVisible(g_current)) {
-      if (GetTickCount() - start >= (DWORD)_wtoi(f[1])) Fail(L"window did not go", L"");
-      Sleep(10);
-    }
-    PrintUtf8(L"gone", L"");
   } else if (wcscmp(cmd, L"wait-no-process") == 0 && n == 3) {
     DWORD start = GetTickCount();
     size_t length = wcslen(f[1]);
