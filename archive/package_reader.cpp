@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "archive/entry_name.h"
+#include "archive/signed_package.h"
 #include "support/allocate.h"
 #include "support/file_io.h"
 #include "support/sjis.h"
@@ -49,11 +50,16 @@ ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
   reader->file = fopen(path, "rb");
   if (reader->file == nullptr) return Fail(reader, kArchiveDamaged, "cannot open the file");
   unsigned char trailer[kTrailerSize];
-  if (FileSeek(reader->file, -(int64_t)kTrailerSize, SEEK_END) != 0) {
+  int64_t file_size = -1;
+  if (FileSeek(reader->file, 0, SEEK_END) == 0) file_size = FileTell(reader->file);
+  if (file_size < (int64_t)kTrailerSize) {
     return Fail(reader, kArchiveDamaged, "file too short for an archive");
   }
-  int64_t trailer_offset = FileTell(reader->file);
-  if (trailer_offset < 0 || fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
+  // A signed package keeps its trailer just before the certificate table.
+  int64_t trailer_offset =
+      (int64_t)PackageDataEnd(reader->file, (uint64_t)file_size) - (int64_t)kTrailerSize;
+  if (FileSeek(reader->file, trailer_offset, SEEK_SET) != 0 ||
+      fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
     return Fail(reader, kArchiveDamaged, "cannot read the archive start");
   }
   int64_t start = (int64_t)ReadLe32(trailer);

@@ -78,3 +78,16 @@ if(FERN_WIN32_DIR)
       ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERN_I686_DIR=${FERN_I686_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
   endforeach()
 endif()
+
+# Fuzz smoke runs: each libFuzzer target of the fuzzing build (cmake/fuzz.cmake) replays
+# its kept inputs and makes a fixed number of mutations, so that the targets stay alive.
+set(FERN_FUZZ_DIR "" CACHE PATH "Build directory of the libFuzzer targets")
+if(FERN_FUZZ_DIR)
+  file(GLOB FUZZ_TARGET_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+  foreach(src ${FUZZ_TARGET_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_test(NAME fuzz.${name}
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz.sh smoke ${FERN_FUZZ_DIR} ${name})
+    set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+  endforeach()
+endif()
