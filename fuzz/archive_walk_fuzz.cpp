@@ -3,6 +3,7 @@
 // afterwards nothing may exist in the scratch root but the package and the two
 // destinations. Output paths are joined as the installer joins them, with both separators
 // taken as Windows takes them, so that a name leading outside would lead outside here too.
+#include <stdint.h>
 #include <dirent.h>
 #include <ftw.h>
 #include <stdio.h>

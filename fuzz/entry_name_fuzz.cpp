@@ -1,6 +1,7 @@
 // The entry-name check: whatever it accepts must be a relative name that stays inside the
 // destination on Windows: no separator first, no colon, no component of dots only, no
 // control byte, and every lead byte followed by its trail byte.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 

@@ -1,5 +1,6 @@
 // fernpack lint over a settings file: the installer's readers plus lint's own checks of
 // encodings, values and the files the settings name.
+#include <stdint.h>
 #include <string>
 #include <vector>
 

@@ -2,6 +2,7 @@
 // RctDecode (as fernpack reads one), and a file through LoadRctPicture into a surface (as
 // the menu does). The first input byte picks a stride padding for the in-memory decode,
 // so that the row re-layout runs too.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 

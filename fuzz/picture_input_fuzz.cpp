@@ -1,5 +1,6 @@
 // fernpack's picture input: PNG through libpng and 24-bit BMP. The size a header claims
 // must be checked against what the file can hold before anything is allocated.
+#include <stdint.h>
 #include <string>
 #include <vector>
 

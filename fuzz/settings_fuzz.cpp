@@ -1,6 +1,8 @@
 // The settings loader and the section loader over one file: the key lines into a table,
 // the sections into their lists, as start-up reads install.env.
+#include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "fuzz/fuzz_budget.h"
 #include "settings/section_lists.h"

@@ -1,6 +1,7 @@
 // The [ini] and [reg] line parsing with token expansion. The input is a line, then after a
 // NUL the InstallFolder; the CD-ROM root is fixed. Every output lives in a heap buffer of
 // exactly 512 bytes and must come back terminated.
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
