@@ -91,3 +91,10 @@ if(FERN_FUZZ_DIR)
     set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
   endforeach()
 endif()
+
+# Static analysis of the portable code (make lint), so that every test run keeps it clean.
+find_program(CPPCHECK cppcheck)
+if(CPPCHECK)
+  add_test(NAME lint.cppcheck COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/lint.sh)
+  set_tests_properties(lint.cppcheck PROPERTIES LABELS lint TIMEOUT 300)
+endif()
