@@ -1,5 +1,6 @@
 #include "archive/package_reader.h"
 
+#include <errno.h>
 #include <string.h>
 #include <zlib.h>
 
@@ -33,10 +34,21 @@ struct FileSinkContext {
   PackageReader *reader;
 };
 
+// Records why a write failed, for the message (errno of the failing call).
+ArchiveResult WriteFailed(PackageReader *reader, const char *path, const char *why) {
+  reader->write_error = errno;
+  CopyText(reader->failed_path, path, sizeof reader->failed_path);
+  return Fail(reader, kArchiveWriteFailed, why);
+}
+
 int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
                      uint64_t total_written) {
   FileSinkContext *sink = (FileSinkContext *)context;
-  if (size > 0 && fwrite(data, 1, size, sink->output) != size) return -1;
+  errno = 0;  // a short write that sets nothing must not inherit an older error
+  if (size > 0 && fwrite(data, 1, size, sink->output) != size) {
+    sink->reader->write_error = errno;
+    return -1;
+  }
   if (sink->observer != nullptr && sink->observer->progress != nullptr) {
     sink->observer->progress(sink->observer->context, total_written, sink->reader->consumed);
   }
@@ -221,26 +233,48 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
   ArchiveResult result = ReadEntryTime(reader, &file_time);
   if (result != kArchiveOk) return result;
   FILE *output = fopen(path, "wb");
-  if (output == nullptr) return Fail(reader, kArchiveWriteFailed, "cannot create the output file");
+  if (output == nullptr) return WriteFailed(reader, path, "cannot create the output file");
   if (observer != nullptr && observer->file_started != nullptr) {
     observer->file_started(observer->context, path, entry->unpacked_size);
   }
   FileSinkContext sink = {output, observer, reader};
+  reader->write_error = 0;
   result = InflateEntryData(reader, entry, WriteBlockToFile, &sink);
+  if (result == kArchiveWriteFailed) {
+    // errno of the failed fwrite, kept by WriteBlockToFile before anything else ran.
+    int error = reader->write_error;
+    result = WriteFailed(reader, path, "cannot write the output file");
+    reader->write_error = error;
+  }
   // The time is restored through the open file once all of it is written, which spares a
   // second open and close per file (under Wine those two cost more than a small file's
   // data). Whether the time could be set is not checked; a write that fails is.
   if (result == kArchiveOk) {
     if (fflush(output) != 0) {
-      result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+      result = WriteFailed(reader, path, "cannot write the output file");
     } else {
       SetOpenFileLastWrite(output, file_time);
     }
   }
   if (fclose(output) != 0 && result == kArchiveOk) {
-    result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+    result = WriteFailed(reader, path, "cannot write the output file");
   }
   return result;
+}
+
+ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total) {
+  *total = 0;
+  EntryHeader entry;
+  for (;;) {
+    ArchiveResult result = ReadEntryHeader(reader, &entry);
+    if (result == kArchiveEnd) return kArchiveOk;
+    if (result != kArchiveOk) return result;
+    if (entry.is_folder) continue;
+    *total += ((uint64_t)entry.unpacked_size + kClusterEstimate - 1) / kClusterEstimate *
+              kClusterEstimate;
+    result = SkipEntryData(reader, &entry);
+    if (result != kArchiveOk) return result;
+  }
 }
 
 int JoinEntryPath(const char *folder, const char *name, char *out, int size) {

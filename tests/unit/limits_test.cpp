@@ -1,6 +1,7 @@
 // Readers at each of their limits and one past it, and the signed-package trailer.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,6 +14,7 @@
 #include "archive/entry_name.h"
 #include "archive/package_reader.h"
 #include "archive/signed_package.h"
+#include "install/free_space.h"
 #include "picture/rct_decode.h"
 #include "settings/section_lists.h"
 
@@ -189,6 +191,64 @@ TEST_F(LimitsTest, LongestNameThroughTheWalk) {
     EXPECT_EQ(fits ? kArchiveOk : kArchiveDamaged, Walk(WritePackage(archive))) << length;
     EXPECT_EQ(fits, access((dir_ + "/out/" + name).c_str(), F_OK) == 0) << length;
   }
+}
+
+// The space a package needs, by a walk over its headers: each file rounded up to the
+// cluster estimate, at and one past a cluster's edge; folders cost nothing.
+TEST_F(LimitsTest, SpaceNeededByTheHeaders) {
+  Bytes archive;
+  for (size_t size : {(size_t)0, (size_t)kClusterEstimate, (size_t)kClusterEstimate + 1}) {
+    std::string data(size, 'z');
+    AddFile(&archive, "f" + std::to_string(size), data, Deflate(data, 9));
+  }
+  Put16(&archive, 3);
+  archive.insert(archive.end(), {'d', '\\', 0});
+  Put32(&archive, kFolderMarker);
+  Put32(&archive, 0);
+  PackageReader reader;
+  ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(archive).c_str(), &reader));
+  uint64_t total = 0;
+  EXPECT_EQ(kArchiveOk, SumUnpackedSizes(&reader, &total));
+  EXPECT_EQ(3u * kClusterEstimate, total);
+  ClosePackage(&reader);
+}
+
+// The shortage message rounds the need up and the free space down, so that a need one
+// byte over the free space never reads as equal.
+TEST(SpaceLimits, ShortageMessage) {
+  struct Row {
+    uint64_t needed, available;
+    const char *need_text, *free_text;
+  } rows[] = {
+      {1048576, 1048575, "必要な空き容量: 1 MB", "現在の空き容量: 0 MB"},
+      {1048577, 1048576, "必要な空き容量: 2 MB", "現在の空き容量: 1 MB"},
+      {5ull << 30, 3ull << 30, "必要な空き容量: 5120 MB", "現在の空き容量: 3072 MB"},
+  };
+  for (const Row &row : rows) {
+    char text[1024];
+    ASSERT_EQ(0, FormatSpaceShortage(text, sizeof text, row.needed, row.available));
+    EXPECT_NE(nullptr, strstr(text, row.need_text)) << text;
+    EXPECT_NE(nullptr, strstr(text, row.free_text)) << text;
+  }
+  char small[16];
+  EXPECT_EQ(-1, FormatSpaceShortage(small, sizeof small, 1, 0));
+  EXPECT_EQ('\0', small[sizeof small - 1]);
+}
+
+// A file that cannot be written is not damage: the result, the system's reason and the
+// path are kept for the message.
+TEST_F(LimitsTest, WriteFailureKeepsReasonAndPath) {
+  Bytes archive;
+  AddFile(&archive, "missing\\a.txt", "x", Deflate("x", 9));
+  std::string failure;
+  PackageReader reader;
+  ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(archive).c_str(), &reader));
+  ExtractObserver observer = {nullptr, HostPath, nullptr, nullptr};
+  std::string folder = dir_ + "/absent";  // no such folder: the file cannot be created
+  EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, &observer));
+  EXPECT_EQ(ENOENT, reader.write_error);
+  EXPECT_EQ(folder + "/missing\\a.txt", std::string(reader.failed_path));
+  ClosePackage(&reader);
 }
 
 // Every byte that the name check refuses as a character of its own.
