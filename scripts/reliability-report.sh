@@ -96,7 +96,7 @@ END
       runs=$(grep -o 'executions=[0-9]*' "$report" | cut -d= -f2)
       crashes=$(grep -o 'crashes=[0-9]*' "$report" | cut -d= -f2)
     fi
-    kept=$(find "fuzz/regressions/$name" -type f 2>/dev/null | wc -l)
+    kept=$({ find "fuzz/regressions/$name" -type f 2>/dev/null || true; } | wc -l)
     echo "| $name | $what | $seconds | $runs | $crashes | $kept |"
   done
   cat <<'END'

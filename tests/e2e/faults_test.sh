@@ -133,9 +133,10 @@ expect "exit${T}-1"
 
 # ---------------------------------------------------------------------------------------
 scenario "the destination turns read-only after the write test: a refused write is told"
-small_drive s 64m
-make_fault_game "$WORK/ro" "禁止試験" a.bin 6000000 b.bin 6000000 c.bin 6000000
-pack_game "$WORK/ro" "$WORK/ro.exe"
+small_drive s 256m
+# Large enough that the copy is still running when the driver sees its window.
+make_fault_game "$WORK/ro" "禁止試験" a.bin 30000000 b.bin 30000000 c.bin 30000000
+pack_game "$WORK/ro" "$WORK/ro.exe" --level 1
 # The driver stops the installer as soon as the copy window shows (the write test lies
 # behind it); the drive is made read-only then, and the installer let go on. A file
 # system with a file open for writing cannot be remounted read-only, so the drive letter
