@@ -20,17 +20,6 @@ const char kSettingsFileName[] = "install.env";
 
 void ReleaseCom() { CoUninitialize(); }
 
-// An installer is often started from a download folder full of other people's files. Every
-// DLL that Windows or a system DLL loads later by bare name would be looked for in this
-// program's folder first, so a DLL planted there would run with the installer's
-// administrator rights. Before anything else, the search for every later load is cut down
-// to the system folder. The static imports are safe already: they name only DLLs that
-// Windows always takes from the system folder (and the common controls, which the
-// manifest binds to the side-by-side version 6).
-//
-// SetDefaultDllDirectories exists from Windows 7 with its 2011 loader update and on every
-// later Windows; it is looked up by name so that the program still starts on Windows XP,
-// where SetDllDirectoryA("") at least takes the current folder out of the search.
 // Helpers that the common controls load on first use through their delay-load table. A
 // loader that resolves delay-loads without the default directories (Wine's does) would
 // search the program's folder for them; loaded here by full path from the system folder,
@@ -48,6 +37,17 @@ void PreloadSystemHelpers() {
   }
 }
 
+// An installer is often started from a download folder full of other people's files. Every
+// DLL that Windows or a system DLL loads later by bare name would be looked for in this
+// program's folder first, so a DLL planted there would run with the installer's
+// administrator rights. Before anything else, the search for every later load is cut down
+// to the system folder. The static imports are safe already: they name only DLLs that
+// Windows always takes from the system folder; the common controls are loaded later, by
+// name (RegisterCommonControls).
+//
+// SetDefaultDllDirectories exists from Windows 7 with its 2011 loader update and on every
+// later Windows; it is looked up by name so that the program still starts on Windows XP,
+// where SetDllDirectoryA("") at least takes the current folder out of the search.
 void RestrictDllSearch() {
   typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
   typedef BOOL(WINAPI * SetDllDirectoryProc)(LPCSTR);

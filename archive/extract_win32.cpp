@@ -42,19 +42,22 @@ bool DriveIsFull(const char *path) {
 // says what happened: a package that cannot be read is damaged; a file that cannot be
 // written is not, and the message says so, with the reason the system gave and the file.
 // A memory shortage has been reported by AllocateOrWarn already.
-[[noreturn]] void FailExtraction(PackageReader *reader, ArchiveResult result) {
+// The preview writes into the WorkFolder in the temp folder, the installation into the
+// chosen destination: the message names the one that failed.
+[[noreturn]] void FailExtraction(PackageReader *reader, ArchiveResult result, ExtractMode mode) {
   CloseCopyProgressWindow();
   if (result == kArchiveWriteFailed) {
+    const char *where = mode == kFullMode ? "インストール先" : "一時フォルダ";
     int error = reader->write_error;
     if (error == ENOSPC || (error != EACCES && error != EROFS && error != EPERM &&
                             DriveIsFull(reader->failed_path))) {
-      ErrorBox("インストール先のディスクの空き容量が足りなくなったため、"
-               "ファイルを書き込めませんでした。\n%s", reader->failed_path);
+      ErrorBox("%sのディスクの空き容量が足りなくなったため、"
+               "ファイルを書き込めませんでした。\n%s", where, reader->failed_path);
     } else if (error == EACCES || error == EROFS || error == EPERM) {
-      ErrorBox("インストール先への書き込みが拒否されたため、"
-               "ファイルを書き込めませんでした。\n%s", reader->failed_path);
+      ErrorBox("%sへの書き込みが拒否されたため、"
+               "ファイルを書き込めませんでした。\n%s", where, reader->failed_path);
     } else {
-      ErrorBox("インストール先にファイルを書き込めませんでした。\n%s", reader->failed_path);
+      ErrorBox("%sにファイルを書き込めませんでした。\n%s", where, reader->failed_path);
     }
   } else if (result != kArchiveNoMemory) {
     ErrorBox("ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。");
@@ -85,13 +88,13 @@ bool OpenPackageArchive(PackageReader *reader) {
 
 void ExtractPackage(const char *folder, ExtractMode mode) {
   PackageReader reader;
-  if (!OpenPackageArchive(&reader)) FailExtraction(&reader, kArchiveDamaged);
+  if (!OpenPackageArchive(&reader)) FailExtraction(&reader, kArchiveDamaged, mode);
   // No WorkFolder (its name did not fit): nothing can be written, as before a damaged read.
-  if (folder[0] == '\0') FailExtraction(&reader, kArchiveDamaged);
+  if (folder[0] == '\0') FailExtraction(&reader, kArchiveDamaged, mode);
   HWND window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
   ExtractObserver observer = {window, nullptr, OnFileStarted, OnProgress};
   ArchiveResult result = ExtractEntries(&reader, folder, mode, &observer);
-  if (result != kArchiveOk) FailExtraction(&reader, result);
+  if (result != kArchiveOk) FailExtraction(&reader, result, mode);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
 }
