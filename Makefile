@@ -5,11 +5,15 @@ HOST_DIR := build/host
 WIN32_DIR := build/win32
 WIN64_DIR := build/win64
 BENCH_DIR := build/bench
+FUZZ_DIR := build/fuzz
+# make fuzz: seconds per target.
+FUZZ_SECONDS ?= 60
 # The Windows build the tests run: the 32-bit installer where this machine runs 32-bit
 # Wine natively, else its 64-bit build (scripts/i386-support.sh).
 WINTEST_DIR = $(shell source scripts/i386-support.sh && fern_native_i386 && echo $(WIN32_DIR) || echo $(WIN64_DIR))
 
-.PHONY: all setup build host win32 win64 wintest test test-i686 demo bench deb clean
+.PHONY: all setup build host win32 win64 wintest test test-i686 demo bench deb clean fuzz-build fuzz lint \
+	reliability-report
 
 all: build
 
@@ -37,10 +41,32 @@ wintest: setup
 	@$(MAKE) --no-print-directory $(if $(filter $(WIN64_DIR),$(WINTEST_DIR)),win64,win32)
 
 host: setup $(HOST_DIR)/build.ninja
-	cmake $(HOST_DIR) -DFERN_WIN32_DIR=$(abspath $(WINTEST_DIR)) -DFERN_I686_DIR=$(abspath $(WIN32_DIR)) >/dev/null
+	cmake $(HOST_DIR) -DFERN_WIN32_DIR=$(abspath $(WINTEST_DIR)) -DFERN_I686_DIR=$(abspath $(WIN32_DIR)) \
+	  -DFERN_FUZZ_DIR=$(abspath $(FUZZ_DIR)) >/dev/null
 	cmake --build $(HOST_DIR) -j $(JOBS)
 
-build: win32 wintest host
+# The libFuzzer targets (clang with AddressSanitizer and UndefinedBehaviorSanitizer).
+$(FUZZ_DIR)/build.ninja:
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DFERN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+fuzz-build: setup $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600); crashes are kept in
+# build/fuzz/crashes/, the counts in build/fuzz/report/.
+fuzz: fuzz-build
+	@bash scripts/fuzz.sh run $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Static analysis of the portable code with the checked-in configuration.
+lint: setup
+	@bash scripts/lint.sh
+
+# docs/reliability.md from the latest results of make fuzz, make lint and the scenarios.
+reliability-report:
+	@bash scripts/reliability-report.sh
+
+build: win32 wintest host fuzz-build
 
 test: build
 	@bash scripts/run-tests.sh $(HOST_DIR)

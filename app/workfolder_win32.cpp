@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <mmsystem.h>
 #include <string.h>
 
 #include "app/workfolder.h"
@@ -57,7 +56,10 @@ void CreateWorkFolder() {
   temp_path[0] = '\0';
   DWORD got = GetTempPathA(kPathSize - 1, temp_path);
   if (got == 0 || got >= kPathSize - 1) temp_path[0] = '\0';
-  uint32_t tick = timeGetTime();
+  // Milliseconds since the system started, from kernel32 (which every process loads from
+  // the system folder) rather than the multimedia library, whose DLL is not among those
+  // Windows always takes from there.
+  uint32_t tick = GetTickCount();
   for (int attempt = 0; attempt < kNameAttempts; attempt++, tick++) {
     // A temp path too long for the name leaves the WorkFolder empty: the preview then
     // fails with the damaged-package message and nothing is written or deleted elsewhere.

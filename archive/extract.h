@@ -9,10 +9,16 @@
 // archive start is impossible.
 bool OpenPackageArchive(PackageReader *reader);
 
+// The bytes that the package's files need on disk (SumUnpackedSizes over the running
+// executable's archive): 0, or -1 when the headers cannot be walked (the extraction then
+// reports the damage).
+int PackageSpaceNeeded(uint64_t *bytes);
+
 // Unpacks into folder (no trailing backslash): every entry in kFullMode, with the copy
 // progress window; the preview files in kPreviewMode. Returns only when the walk ended
-// normally; a damaged or unreadable archive is reported, the WorkFolder removed and the
-// program ended with -1.
+// normally; a damaged or unreadable archive, or a file that cannot be written (a full
+// disk, a refused write, each with its own message), is reported, the WorkFolder removed
+// and the program ended with -1.
 void ExtractPackage(const char *folder, ExtractMode mode);
 
 #endif

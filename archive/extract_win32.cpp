@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -20,15 +21,60 @@ void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
   UpdateCopyProgress((HWND)context, file_bytes, consumed);
 }
 
-[[noreturn]] void FailExtraction(PackageReader *reader) {
+// True when the drive that holds path has less than one output block free: a write that
+// failed there failed for want of space, whatever error number the C library left (a
+// short write on a full disk may set none).
+bool DriveIsFull(const char *path) {
+  char folder[kPathSize];
+  CopyText(folder, path, sizeof folder);
+  char *last = nullptr;
+  for (char *p = folder; *p; p += SjisCharLength(p)) {
+    if (*p == '\\') last = p;
+  }
+  if (last == nullptr) return false;
+  last[1] = '\0';
+  ULARGE_INTEGER available, total, total_free;
+  if (!GetDiskFreeSpaceExA(folder, &available, &total, &total_free)) return false;
+  return available.QuadPart < (ULONGLONG)kArchiveBlockSize;
+}
+
+// Every way the extraction can fail ends the program with -1 after one message that
+// says what happened: a package that cannot be read is damaged; a file that cannot be
+// written is not, and the message says so, with the reason the system gave and the file.
+// A memory shortage has been reported by AllocateOrWarn already.
+// The preview writes into the WorkFolder in the temp folder, the installation into the
+// chosen destination: the message names the one that failed.
+[[noreturn]] void FailExtraction(PackageReader *reader, ArchiveResult result, ExtractMode mode) {
   CloseCopyProgressWindow();
-  ErrorBox("ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。");
+  if (result == kArchiveWriteFailed) {
+    const char *where = mode == kFullMode ? "インストール先" : "一時フォルダ";
+    int error = reader->write_error;
+    if (error == ENOSPC || (error != EACCES && error != EROFS && error != EPERM &&
+                            DriveIsFull(reader->failed_path))) {
+      ErrorBox("%sのディスクの空き容量が足りなくなったため、"
+               "ファイルを書き込めませんでした。\n%s", where, reader->failed_path);
+    } else if (error == EACCES || error == EROFS || error == EPERM) {
+      ErrorBox("%sへの書き込みが拒否されたため、"
+               "ファイルを書き込めませんでした。\n%s", where, reader->failed_path);
+    } else {
+      ErrorBox("%sにファイルを書き込めませんでした。\n%s", where, reader->failed_path);
+    }
+  } else if (result != kArchiveNoMemory) {
+    ErrorBox("ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。");
+  }
   RemoveWorkFolder();
-  (void)reader;  // the archive stream is left to the process exit
-  exit(-1);
+  exit(-1);  // the archive stream is left to the process exit
 }
 
 }  // namespace
+
+int PackageSpaceNeeded(uint64_t *bytes) {
+  PackageReader reader;
+  bool opened = OpenPackageArchive(&reader);
+  ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes) : kArchiveDamaged;
+  ClosePackage(&reader);
+  return result == kArchiveOk ? 0 : -1;
+}
 
 bool OpenPackageArchive(PackageReader *reader) {
   char path[kPathSize];
@@ -42,10 +88,13 @@ bool OpenPackageArchive(PackageReader *reader) {
 
 void ExtractPackage(const char *folder, ExtractMode mode) {
   PackageReader reader;
-  if (!OpenPackageArchive(&reader) || folder[0] == '\0') FailExtraction(&reader);
+  if (!OpenPackageArchive(&reader)) FailExtraction(&reader, kArchiveDamaged, mode);
+  // No WorkFolder (its name did not fit): nothing can be written, as before a damaged read.
+  if (folder[0] == '\0') FailExtraction(&reader, kArchiveDamaged, mode);
   HWND window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
   ExtractObserver observer = {window, nullptr, OnFileStarted, OnProgress};
-  if (ExtractEntries(&reader, folder, mode, &observer) != kArchiveOk) FailExtraction(&reader);
+  ArchiveResult result = ExtractEntries(&reader, folder, mode, &observer);
+  if (result != kArchiveOk) FailExtraction(&reader, result, mode);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
 }

@@ -5,8 +5,12 @@
 //   offset 0            executable image (the stub)
 //   offset S            entry 0, entry 1, ...        S = archive start, < 2^32
 //                       u16 0                        end marker
-//                       u8 0, u8 0                   two padding bytes, never read
-//   file size - 4       u32 S                        archive start
+//                       u8 0 x (2 to 9)              padding, never read; fernpack pads
+//                                                    the file to a multiple of 8 bytes
+//   data end - 4        u32 S                        archive start
+//   (signed packages)   certificate table            Authenticode signature; data end is
+//                                                    its offset, else the file size
+//                                                    (archive/signed_package.h)
 //
 // One entry:
 //   u16  name length N   bytes of the name including its NUL; 0 is the end marker
@@ -37,7 +41,8 @@ enum { kMaxNameSize = 256 };
 enum { kEntryHeaderSize = 10 };  // name length (2) + unpacked size (4) + packed size (4)
 enum { kFileTimeSize = 8 };
 enum { kTrailerSize = 4 };        // the archive start in the last four bytes
-enum { kEndPaddingSize = 2 };     // zero bytes between the end marker and the trailer
+enum { kEndPaddingSize = 2 };     // zero bytes between the end marker and the trailer, at least
+enum { kSignAlignment = 8 };      // a certificate table starts on this boundary
 
 static const uint32_t kFolderMarker = 0xFFFFFFFFu;
 

@@ -1,9 +1,11 @@
 #include "archive/package_reader.h"
 
+#include <errno.h>
 #include <string.h>
 #include <zlib.h>
 
 #include "archive/entry_name.h"
+#include "archive/signed_package.h"
 #include "support/allocate.h"
 #include "support/file_io.h"
 #include "support/sjis.h"
@@ -32,10 +34,21 @@ struct FileSinkContext {
   PackageReader *reader;
 };
 
+// Records why a write failed, for the message (errno of the failing call).
+ArchiveResult WriteFailed(PackageReader *reader, const char *path, const char *why) {
+  reader->write_error = errno;
+  CopyText(reader->failed_path, path, sizeof reader->failed_path);
+  return Fail(reader, kArchiveWriteFailed, why);
+}
+
 int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
                      uint64_t total_written) {
   FileSinkContext *sink = (FileSinkContext *)context;
-  if (size > 0 && fwrite(data, 1, size, sink->output) != size) return -1;
+  errno = 0;  // a short write that sets nothing must not inherit an older error
+  if (size > 0 && fwrite(data, 1, size, sink->output) != size) {
+    sink->reader->write_error = errno;
+    return -1;
+  }
   if (sink->observer != nullptr && sink->observer->progress != nullptr) {
     sink->observer->progress(sink->observer->context, total_written, sink->reader->consumed);
   }
@@ -49,11 +62,16 @@ ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
   reader->file = fopen(path, "rb");
   if (reader->file == nullptr) return Fail(reader, kArchiveDamaged, "cannot open the file");
   unsigned char trailer[kTrailerSize];
-  if (FileSeek(reader->file, -(int64_t)kTrailerSize, SEEK_END) != 0) {
+  int64_t file_size = -1;
+  if (FileSeek(reader->file, 0, SEEK_END) == 0) file_size = FileTell(reader->file);
+  if (file_size < (int64_t)kTrailerSize) {
     return Fail(reader, kArchiveDamaged, "file too short for an archive");
   }
-  int64_t trailer_offset = FileTell(reader->file);
-  if (trailer_offset < 0 || fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
+  // A signed package keeps its trailer just before the certificate table.
+  int64_t trailer_offset =
+      (int64_t)PackageDataEnd(reader->file, (uint64_t)file_size) - (int64_t)kTrailerSize;
+  if (FileSeek(reader->file, trailer_offset, SEEK_SET) != 0 ||
+      fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
     return Fail(reader, kArchiveDamaged, "cannot read the archive start");
   }
   int64_t start = (int64_t)ReadLe32(trailer);
@@ -215,26 +233,48 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
   ArchiveResult result = ReadEntryTime(reader, &file_time);
   if (result != kArchiveOk) return result;
   FILE *output = fopen(path, "wb");
-  if (output == nullptr) return Fail(reader, kArchiveWriteFailed, "cannot create the output file");
+  if (output == nullptr) return WriteFailed(reader, path, "cannot create the output file");
   if (observer != nullptr && observer->file_started != nullptr) {
     observer->file_started(observer->context, path, entry->unpacked_size);
   }
   FileSinkContext sink = {output, observer, reader};
+  reader->write_error = 0;
   result = InflateEntryData(reader, entry, WriteBlockToFile, &sink);
+  if (result == kArchiveWriteFailed) {
+    // errno of the failed fwrite, kept by WriteBlockToFile before anything else ran.
+    int error = reader->write_error;
+    result = WriteFailed(reader, path, "cannot write the output file");
+    reader->write_error = error;
+  }
   // The time is restored through the open file once all of it is written, which spares a
   // second open and close per file (under Wine those two cost more than a small file's
   // data). Whether the time could be set is not checked; a write that fails is.
   if (result == kArchiveOk) {
     if (fflush(output) != 0) {
-      result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+      result = WriteFailed(reader, path, "cannot write the output file");
     } else {
       SetOpenFileLastWrite(output, file_time);
     }
   }
   if (fclose(output) != 0 && result == kArchiveOk) {
-    result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+    result = WriteFailed(reader, path, "cannot write the output file");
   }
   return result;
+}
+
+ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total) {
+  *total = 0;
+  EntryHeader entry;
+  for (;;) {
+    ArchiveResult result = ReadEntryHeader(reader, &entry);
+    if (result == kArchiveEnd) return kArchiveOk;
+    if (result != kArchiveOk) return result;
+    if (entry.is_folder) continue;
+    *total += ((uint64_t)entry.unpacked_size + kClusterEstimate - 1) / kClusterEstimate *
+              kClusterEstimate;
+    result = SkipEntryData(reader, &entry);
+    if (result != kArchiveOk) return result;
+  }
 }
 
 int JoinEntryPath(const char *folder, const char *name, char *out, int size) {

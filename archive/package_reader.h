@@ -10,6 +10,7 @@
 #include <stdio.h>
 
 #include "archive/package_format.h"
+#include "support/sjis.h"
 
 enum ArchiveResult {
   kArchiveOk = 0,
@@ -29,6 +30,11 @@ struct PackageReader {
   const char *failure;     // why the last call failed, for fernpack's messages
   unsigned char *blocks;   // input and output block of InflateEntryData, taken at the
                            // first file and kept until ClosePackage
+  // After kArchiveWriteFailed: the C library's error number (ENOSPC for a full disk,
+  // EACCES or EROFS for a refused write) and the output path, cut to fit, so that the
+  // message can say what happened and where. 0 and "" otherwise.
+  int write_error;
+  char failed_path[kPathSize];
 };
 
 struct EntryHeader {
@@ -90,6 +96,13 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
 // walk ended normally.
 ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
                              const ExtractObserver *observer);
+
+// Walks the entry headers from the reader's position to the end marker without inflating
+// anything, and sets *total to the bytes the files need on disk: each unpacked size
+// rounded up to kClusterEstimate, the allocation unit of a common file system. The reader
+// is left at the end marker; reopen it to extract. kArchiveDamaged as the walk would be.
+enum { kClusterEstimate = 4096 };
+ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total);
 
 // "folder\\name" into out; -1 when it would exceed 259 characters.
 int JoinEntryPath(const char *folder, const char *name, char *out, int size);

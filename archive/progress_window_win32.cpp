@@ -95,6 +95,22 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
   }
 }
 
+// The common controls are loaded here, by name, rather than imported: an import is
+// resolved before the program's first instruction, and the library's start-up then loads
+// its own helpers (the theme library) by bare name from wherever the search finds them
+// first, the installer's own folder included. Loaded now, after start-up has cut the
+// search down to the system folder, the library and its helpers come from there; the
+// manifest still binds the name to the side-by-side version 6. It stays loaded.
+void RegisterCommonControls(DWORD classes_wanted) {
+  typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX *);
+  HMODULE controls = LoadLibraryA("comctl32.dll");
+  if (controls == nullptr) return;  // the dialog then fails to open: no window, as documented
+  InitProc init = reinterpret_cast<InitProc>(
+      reinterpret_cast<void *>(GetProcAddress(controls, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX classes = {sizeof classes, classes_wanted};
+  if (init != nullptr) init(&classes);
+}
+
 }  // namespace
 
 HWND OpenCopyProgressWindow(int64_t total) {
@@ -103,8 +119,7 @@ HWND OpenCopyProgressWindow(int64_t total) {
   g_copy.file_pending = false;
   // The template's bars and animation are common-control classes; registering them is
   // cheap and repeatable.
-  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
-  InitCommonControlsEx(&classes);
+  RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
   HWND owner = OwnerWindow();
   g_copy.window = CreateDialogParamA(OwnerInstance(), kTemplateName, owner, CopyDialogProc, 0);
   if (g_copy.window == nullptr) return nullptr;

@@ -97,3 +97,23 @@ if(FERN_I686_DIR)
   add_test(NAME package.deb COMMAND bash ${CMAKE_SOURCE_DIR}/tests/deb_test.sh ${FERN_I686_DIR})
   set_tests_properties(package.deb PROPERTIES LABELS package TIMEOUT 900)
 endif()
+
+# Fuzz smoke runs: each libFuzzer target of the fuzzing build (cmake/fuzz.cmake) replays
+# its kept inputs and makes a fixed number of mutations, so that the targets stay alive.
+set(FERN_FUZZ_DIR "" CACHE PATH "Build directory of the libFuzzer targets")
+if(FERN_FUZZ_DIR)
+  file(GLOB FUZZ_TARGET_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+  foreach(src ${FUZZ_TARGET_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_test(NAME fuzz.${name}
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz.sh smoke ${FERN_FUZZ_DIR} ${name})
+    set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+  endforeach()
+endif()
+
+# Static analysis of the portable code (make lint), so that every test run keeps it clean.
+find_program(CPPCHECK cppcheck)
+if(CPPCHECK)
+  add_test(NAME lint.cppcheck COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/lint.sh)
+  set_tests_properties(lint.cppcheck PROPERTIES LABELS lint TIMEOUT 300)
+endif()

@@ -4,6 +4,23 @@ if(NOT EXISTS ${MINGW_ZLIB})
   message(FATAL_ERROR "static zlib for mingw not found (package libz-mingw-w64-dev)")
 endif()
 
+# Stack protection: a canary before the return address of every function with a local
+# array or an address taken, checked on return. mingw-w64 supplies it through libssp,
+# which links statically; a toolchain without it builds without the flag rather than not
+# at all. Applied to everything built here, the static library included, so the readers
+# of outside input (archive, settings, picture) carry it.
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS -fstack-protector-strong)
+set(CMAKE_REQUIRED_LINK_OPTIONS -static -fstack-protector-strong)
+check_cxx_source_compiles("int main() { char b[64]; b[0] = 1; return b[0]; }"
+                          FERN_HAS_STACK_PROTECTOR)
+unset(CMAKE_REQUIRED_FLAGS)
+unset(CMAKE_REQUIRED_LINK_OPTIONS)
+if(FERN_HAS_STACK_PROTECTOR)
+  add_compile_options(-fstack-protector-strong)
+  set(FERN_STACK_PROTECTOR_LINK -fstack-protector-strong)
+endif()
+
 list(FILTER WIN32_SOURCES EXCLUDE REGEX "app/entry_win32\\.cpp$")
 # The uninstaller's Windows layer belongs to UnInst.exe alone (its portable decisions are
 # in the core library, where the installer's linker leaves them unused).
@@ -12,12 +29,15 @@ list(FILTER UNINSTALL_WIN32_SOURCES INCLUDE REGEX "/uninstall/[^/]*_win32\\.cpp$
 list(FILTER WIN32_SOURCES EXCLUDE REGEX "/uninstall/[^/]*_win32\\.cpp$")
 add_library(fern_win32 STATIC ${CORE_SOURCES} ${WIN32_SOURCES})
 target_compile_definitions(fern_win32 PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501)
-target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} comctl32 ole32 shell32 winmm user32 gdi32)
+# No comctl32 and no winmm: see RegisterCommonControls (archive/progress_window_win32.cpp)
+# and CreateWorkFolder; the installer imports only DLLs that Windows takes from the system
+# folder (tests/e2e/hardening_test.sh).
+target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} ole32 shell32 user32 gdi32)
 
 # One self-contained executable: static C and C++ runtime, no debug information, with
 # address-space randomisation and DEP.
 set(WIN32_LINK_OPTIONS -static -static-libgcc -static-libstdc++
-    -Wl,--dynamicbase -Wl,--nxcompat)
+    -Wl,--dynamicbase -Wl,--nxcompat ${FERN_STACK_PROTECTOR_LINK})
 
 # The manifest names the processor of this build: X86 for the installer, amd64 for the
 # 64-bit test twin that runs where the machine cannot execute 32-bit Wine.
@@ -101,3 +121,11 @@ endforeach()
 # puts it into the sample's game folder).
 add_executable(fernquest WIN32 sample/program/fernquest.cpp)
 target_link_options(fernquest PRIVATE ${WIN32_LINK_OPTIONS} -s)
+
+# The DLL-planting scenario (tests/e2e/hardening_test.sh): a DLL that records every load
+# and refuses it, and a program that loads a DLL by bare name without any restriction.
+add_library(planted SHARED tests/e2e/planted/planted_dll_win32.cpp)
+set_target_properties(planted PROPERTIES PREFIX "")
+target_link_options(planted PRIVATE ${WIN32_LINK_OPTIONS} -s)
+add_executable(load_probe tests/e2e/planted/load_probe_win32.cpp)
+target_link_options(load_probe PRIVATE ${WIN32_LINK_OPTIONS})

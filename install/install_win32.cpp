@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "archive/extract.h"
+#include "install/free_space.h"
 #include "install/install_steps.h"
 #include "settings/settings_file.h"
 #include "support/messages.h"
@@ -51,6 +52,9 @@ int RunInstall() {
     ErrorBox(kCannotWrite);
     return -1;
   }
+  // Room for every file, by a walk over the archive's headers; when short, the message
+  // says how much is needed and the installation stops as after Cancel.
+  if (CheckFreeSpace(g_run.install_folder) != 0) return -1;
   GrantFullAccess(g_run.install_folder);
   // Returns only when every entry was written; a damaged archive ends the program.
   ExtractPackage(g_run.install_folder, kFullMode);

@@ -161,6 +161,12 @@ uint32_t RctUsefulPackedSize(const RctHeader *header) {
   return header->packed_size < most ? header->packed_size : (uint32_t)most;
 }
 
+uint64_t RctPixelReach(uint64_t stream_size) {
+  if (stream_size < kRctPixelSize) return 0;
+  uint64_t commands = (stream_size - kRctPixelSize + kRctCountSize) / (1 + kRctCountSize);
+  return 1 + commands * (uint64_t)kRctLongCopyMaxPixels;
+}
+
 int RctLocateStream(const unsigned char *file, size_t file_size, RctHeader *header,
                     size_t *stream_offset, size_t *stream_size) {
   if (file_size < kRctHeaderSize) {
@@ -183,6 +189,7 @@ int RctLocateStream(const unsigned char *file, size_t file_size, RctHeader *head
   }
   size_t useful = RctUsefulPackedSize(header);
   if (file_size - offset < useful) return kRctShortFile;
+  if (RctPixelReach(useful) < header->total / kRctPixelSize) return kRctTruncated;
   *stream_offset = offset;
   *stream_size = useful;
   return kRctOk;
@@ -204,9 +211,13 @@ int RctDecode(const unsigned char *packed, size_t packed_size, int32_t width, in
   if (result != kRctOk) return result;
   if (stride != row_bytes) {
     // Last row first: row r moves from r * row_bytes up to r * stride, which is at or past
-    // every row above it, so no row is overwritten before it has moved. Row 0 stays.
+    // every row above it, so no row is overwritten before it has moved. Row 0 stays. The
+    // padding after each moved-from row held pixels of the linear image: it is cleared,
+    // so that the surface holds the picture and nothing else.
+    size_t padding = stride - (size_t)row_bytes;
     for (size_t row = (size_t)height - 1; row > 0; row--) {
       memmove(out + row * stride, out + row * (size_t)row_bytes, (size_t)row_bytes);
+      memset(out + (row - 1) * stride + (size_t)row_bytes, 0, padding);
     }
   }
   return kRctOk;

@@ -54,16 +54,27 @@ int RctParseHeader(const unsigned char *bytes, RctHeader *header);
 // neither allocating nor reading them protects against a packed size that claims gigabytes.
 uint32_t RctUsefulPackedSize(const RctHeader *header);
 
+// The most pixels a packed stream of stream_size bytes can make: the first pixel takes 3
+// bytes, and no command makes more than a long copy's 65539 pixels for its 3 bytes. A
+// picture larger than this cannot be decoded from the stream, so its header is refused
+// (kRctTruncated) before the picture's memory is allocated: a 23-byte file that claims
+// gigabytes of pixels costs nothing. This ties every allocation of the decoder to the
+// input: the picture to at most 65539 pixels per 3 bytes of file, the packed buffer to
+// the file's size.
+uint64_t RctPixelReach(uint64_t stream_size);
+
 // Finds the packed stream in a whole file held in memory (fernpack and tests). On kRctOk
 // the stream is file[*stream_offset, *stream_offset + *stream_size), where stream_size is
-// RctUsefulPackedSize. kRctShortFile when the file ends before that.
+// RctUsefulPackedSize. kRctShortFile when the file ends before that; kRctTruncated when
+// the stream cannot make the picture (RctPixelReach).
 int RctLocateStream(const unsigned char *file, size_t file_size, RctHeader *header,
                     size_t *stream_offset, size_t *stream_size);
 
 // Decodes a packed stream into out, the picture's rows `stride` bytes apart (stride at
 // least width * 3); out holds out_size bytes, which must cover stride * (height - 1) +
 // width * 3. The linear image is written from out[0] and then spread to the stride in
-// place, last row first; padding bytes keep what they held. Reads only packed[0,
+// place, last row first; the padding bytes at the end of each row but the last are then
+// set to zero (the linear image passed through them). Reads only packed[0,
 // packed_size) and writes only the picture's rows. On failure out holds an unfinished
 // picture, which the caller discards.
 int RctDecode(const unsigned char *packed, size_t packed_size, int32_t width, int32_t height,

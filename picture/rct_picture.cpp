@@ -55,6 +55,13 @@ ReadOutcome ReadRctFile(const char *name, RctHeader *header, unsigned char **pac
     fclose(file);
     return kReadShort;
   }
+  if (RctPixelReach(useful) < header->total / kRctPixelSize) {
+    // The stream cannot make the picture its header claims: refused before the packed
+    // buffer and the surface are allocated.
+    fclose(file);
+    *result = kRctTruncated;
+    return kReadRefused;
+  }
   *packed = (unsigned char *)AllocateOrWarn(useful);
   if (*packed == nullptr) {
     fclose(file);

@@ -18,6 +18,7 @@ required=(
   wine wine64 xvfb xauth locales fonts-ipafont-gothic
   zlib1g-dev libdeflate-dev libpng-dev libunistring-dev googletest libgtest-dev
   imagemagick xdotool file python3
+  clang libclang-rt-14-dev cppcheck osslsigncode openssl
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -14,7 +14,7 @@ struct SectionState {
   SectionLists lists;
 };
 
-SectionState g_sections = {{nullptr, nullptr, nullptr, nullptr}};
+SectionState g_sections = {{nullptr, nullptr, nullptr, nullptr, {}}};
 
 struct HeaderName {
   const char *header;
@@ -84,7 +84,7 @@ void ClearLineList(SectionLine **list) {
   }
 }
 
-int AppendLine(SectionLine **list, const char *text) {
+int AppendLine(SectionLine **list, const char *text, SectionLine **tail) {
   SectionLine *line = static_cast<SectionLine *>(AllocateOrWarn(sizeof(SectionLine)));
   if (line == nullptr) return -1;
   size_t length = strlen(text);
@@ -95,9 +95,17 @@ int AppendLine(SectionLine **list, const char *text) {
   }
   memcpy(line->text, text, length + 1);
   line->next = nullptr;
-  SectionLine **tail = list;
-  while (*tail != nullptr) tail = &(*tail)->next;
-  *tail = line;
+  SectionLine *last = tail != nullptr ? *tail : nullptr;
+  if (last == nullptr && *list != nullptr) {
+    for (last = *list; last->next != nullptr; last = last->next) {
+    }
+  }
+  if (last != nullptr) {
+    last->next = line;
+  } else {
+    *list = line;
+  }
+  if (tail != nullptr) *tail = line;
   return 0;
 }
 
@@ -123,12 +131,15 @@ int ReadSectionStream(LineReader *reader, SectionLists *lists, int *open_section
       report.action = kSectionLineOpen;
       report.section = header;
       ClearLineList(ListOf(lists, header));
+      lists->tails[header] = nullptr;
       section = header;
     } else if (section != kSectionNone) {
       report.action = kSectionLineStored;
       // Memory is short: the line is not stored and the reading ends here; the caller
       // decides what that means (the installer ends, see LoadSectionLists).
-      if (AppendLine(ListOf(lists, section), buffer) != 0) return kSectionReadNoMemory;
+      if (AppendLine(ListOf(lists, section), buffer, &lists->tails[section]) != 0) {
+        return kSectionReadNoMemory;
+      }
     } else {
       report.action = kSectionLineOutside;
     }
@@ -155,6 +166,7 @@ int ReadSectionFile(const char *name, SectionLists *lists, int *open_section,
 void FreeSectionLists(SectionLists *lists) {
   for (int section = 1; section <= kSectionCount; section++) {
     ClearLineList(ListOf(lists, section));
+    lists->tails[section] = nullptr;
   }
 }
 

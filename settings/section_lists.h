@@ -35,11 +35,15 @@ enum SectionNumber {
 };
 
 // The four lists, each in file order; all empty before reading. They own their lines.
+// Each list's last line is kept too, indexed by section number, so that appending costs
+// the same at the 100,000th line as at the first; a null tail with a non-empty list is
+// found again by one walk. Only the reader and ClearLineList's callers here touch them.
 struct SectionLists {
   SectionLine *delfiles;
   SectionLine *delfiles_user;
   SectionLine *ini;
   SectionLine *reg;
+  SectionLine *tails[5];
 };
 
 enum SectionReadResult {
@@ -84,8 +88,10 @@ char *ReadTrimmedLine(char *buffer, size_t size, FILE *stream);
 void ClearLineList(SectionLine **list);
 
 // Appends a copy of text at the tail of the list. Returns 0, or -1 when AllocateOrWarn
-// failed; the list is then unchanged.
-int AppendLine(SectionLine **list, const char *text);
+// failed; the list is then unchanged. With tail (the list's last line, or null when not
+// known) the line is attached after it and *tail moves on to it, without walking the
+// list; without it the list is walked from its head.
+int AppendLine(SectionLine **list, const char *text, SectionLine **tail = nullptr);
 
 // Reads the reader's stream into lists by the rules above (lines of kSettingsLineSize
 // bytes at most), calling observer (when not null) for every line after handling it.

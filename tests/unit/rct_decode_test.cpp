@@ -255,8 +255,11 @@ TEST_F(RctLoad, MemoryShortageGivesNoSurface) {
   EXPECT_EQ(nullptr, LoadRctPicture(Write(File(4, 1, Cat({P, {0x80, 0x01}, Q, R}))).c_str()));
   SimulateAllocationFailures(0);
   EXPECT_EQ(kRctNoMemory, RctLastLoad().result);
-  // A surface too large for any bitmap (stride over 2 GiB), after the packed buffer.
-  EXPECT_EQ(nullptr, LoadRctPicture(Write(File(715827882, 1, P)).c_str()));
+  // A surface too large for any bitmap (stride over 2 GiB), after the packed buffer; the
+  // stream is long enough to make it (one long copy of 65539 pixels per 3 bytes).
+  Bytes reach = P;
+  for (int i = 0; i < 715827882 / 65539 + 1; i++) reach.insert(reach.end(), {0x83, 0xFF, 0xFF});
+  EXPECT_EQ(nullptr, LoadRctPicture(Write(File(715827882, 1, reach)).c_str()));
   EXPECT_EQ(kRctNoMemory, RctLastLoad().result);
   EXPECT_EQ(nullptr, NewestSurface());
 }

@@ -84,7 +84,7 @@ const ReadRow kReadRows[] = {
 
 TEST_F(SectionListsTest, ReadsSections) {
   for (const ReadRow &row : kReadRows) {
-    SectionLists lists = {nullptr, nullptr, nullptr, nullptr};
+    SectionLists lists = {};
     int open_section = -1;
     EXPECT_EQ(row.result, ReadSectionFile(Write(row.file).c_str(), &lists, &open_section,
                                           nullptr, nullptr))
@@ -147,7 +147,7 @@ TEST_F(SectionListsTest, MemoryShortage) {
   EXPECT_EQ(nullptr, list);
 
   std::string path = Write("[ini]\r\na=1\r\nb=2\r\nc=3\r\n-\r\n");
-  SectionLists lists = {nullptr, nullptr, nullptr, nullptr};
+  SectionLists lists = {};
   int open_section = -1;
   EXPECT_EQ(kSectionReadNoMemory,
             ReadSectionFile(path.c_str(), &lists, &open_section, FailNextAllocation, nullptr));

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <mmsystem.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -79,18 +78,18 @@ TEST(WorkFolder, EveryNameTakenLeavesItEmptyAndTheFoldersAlone) {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   const uint32_t kAhead = 400;
-  const uint32_t first = timeGetTime();
+  const uint32_t first = GetTickCount();
   uint32_t made_to = first;  // folders exist for ticks [first, made_to)
   char path[MAX_PATH];
   for (;;) {
-    uint32_t now = timeGetTime();
+    uint32_t now = GetTickCount();
     for (; made_to < now + kAhead; made_to++) {
       ASSERT_EQ(0, BuildWorkFolderPath(temp, made_to, path, sizeof path));
       CreateDirectoryA(path, nullptr);
     }
-    if (timeGetTime() - now < kAhead / 4) break;
+    if (GetTickCount() - now < kAhead / 4) break;
   }
-  ASSERT_EQ(0, BuildWorkFolderPath(temp, timeGetTime() + 10, path, sizeof path));
+  ASSERT_EQ(0, BuildWorkFolderPath(temp, GetTickCount() + 10, path, sizeof path));
   char precious[MAX_PATH];
   snprintf(precious, sizeof precious, "%s\\keep.txt", path);
   Touch(precious);

@@ -20,6 +20,7 @@
 #include "tools/fernpack/output_file.h"
 #include "tools/fernpack/rct_encode.h"
 #include "tools/fernpack/sjis_names.h"
+#include "archive/signed_package.h"
 #include "tools/fernpack/stub_image.h"
 
 namespace {
@@ -90,9 +91,11 @@ bool OpenChecked(const char *command, const char *path, PackageReader *reader) {
   uint64_t size = (uint64_t)st.st_size;
   uint64_t image_end = 0;
   int image = FindImageEnd(file, size, &image_end);
+  // A signed package: the trailer stands before the certificate table, not at the end.
+  uint64_t data_end = PackageDataEnd(file, size);
   unsigned char trailer[kTrailerSize] = {0};
-  bool have_trailer = size >= kTrailerSize &&
-                      FileSeek(file, (int64_t)(size - kTrailerSize), SEEK_SET) == 0 &&
+  bool have_trailer = data_end >= kTrailerSize &&
+                      FileSeek(file, (int64_t)(data_end - kTrailerSize), SEEK_SET) == 0 &&
                       fread(trailer, 1, sizeof trailer, file) == sizeof trailer;
   fclose(file);
   std::string why;
@@ -103,8 +106,8 @@ bool OpenChecked(const char *command, const char *path, PackageReader *reader) {
   } else if (image_end == size) {
     why = "no package appended: this is a bare installer stub; build a package with "
           "fernpack pack --stub " + std::string(path);
-  } else if (size - image_end < kSmallestArchive || !have_trailer) {
-    why = "truncated: only " + std::to_string(size - image_end) +
+  } else if (data_end < image_end || data_end - image_end < kSmallestArchive || !have_trailer) {
+    why = "truncated: only " + std::to_string(data_end > image_end ? data_end - image_end : 0) +
           " bytes follow the installer program, too few for an archive";
   } else if (ReadLe32(trailer) != image_end) {
     why = "damaged trailer: the archive start in the last four bytes is " +
@@ -414,8 +417,10 @@ int RunVerify(int argc, char **argv) {
     }
     (entry.is_folder ? folders : files)++;
   }
-  // After the end marker only the two padding bytes may stand before the trailer.
-  if (reader.end - reader.position != kEndPaddingSize) {
+  // After the end marker only the padding may stand before the trailer: two bytes, and up
+  // to seven more that round the package up to a multiple of 8 bytes for signing.
+  if (reader.end - reader.position < kEndPaddingSize ||
+      reader.end - reader.position > kEndPaddingSize + kSignAlignment - 1) {
     reader.failure = "unexpected bytes between the end marker and the archive start";
     return Damaged("verify", argv[0], reader, nullptr);
   }

@@ -630,7 +630,7 @@ bool RunKeyPass(LintState *state, const std::string &bytes, SettingEntry **table
 bool LintSettingsText(const std::string &bytes, const PackageFileTest &has_file,
                       std::vector<LintFinding> *findings, std::string *error) {
   LintState state;
-  SectionLists lists = {nullptr, nullptr, nullptr, nullptr};
+  SectionLists lists = {};
   SettingEntry *table = nullptr;
   bool ok = RunSectionPass(&state, bytes, &lists, error) &&
             RunKeyPass(&state, bytes, &table, error);

@@ -578,9 +578,18 @@ bool WriteArchive(FILE *out, uint64_t archive_start, const PackOptions &options,
     return false;
   }
 
-  unsigned char tail[2 + kEndPaddingSize + kTrailerSize] = {0};
-  WriteLe32(tail + 2 + kEndPaddingSize, (uint32_t)archive_start);
-  if (!WriteBytes(out, tail, sizeof tail)) {
+  // The end marker, the padding and the trailer; the padding grows by up to seven bytes
+  // so that the package is a multiple of 8 bytes long. A signature then starts right after
+  // the trailer, where installer and fernpack look for it (archive/signed_package.h).
+  unsigned char tail[2 + kEndPaddingSize + kSignAlignment - 1 + kTrailerSize] = {0};
+  int64_t here = FileTell(out);
+  size_t padding = kEndPaddingSize;
+  if (here >= 0) {
+    while ((uint64_t)(here + 2 + padding + kTrailerSize) % kSignAlignment != 0) padding++;
+  }
+  size_t tail_size = 2 + padding + kTrailerSize;
+  WriteLe32(tail + 2 + padding, (uint32_t)archive_start);
+  if (here < 0 || !WriteBytes(out, tail, tail_size)) {
     *error = SystemMessage("cannot write", options.output);
     return false;
   }

@@ -301,18 +301,8 @@ bool DecodeRctFile(const unsigned char *file, size_t size, BgrImage *image, std:
   RctHeader header;
   size_t offset = 0, stream_size = 0;
   int result = RctLocateStream(file, size, &header, &offset, &stream_size);
-  // The header's size is trusted only once the stream could make that many pixels: the
-  // first pixel takes 3 bytes, and no command makes more than a long copy's 65539 pixels
-  // for its 3 bytes. A 23-byte file claiming a picture of gigabytes stops here, before
-  // any allocation.
-  if (result == kRctOk) {
-    uint64_t pixels = (uint64_t)header.total / kRctPixelSize;
-    uint64_t reach = stream_size < kRctPixelSize
-                         ? 0
-                         : 1 + ((uint64_t)stream_size - kRctPixelSize + kRctCountSize) /
-                                   (1 + kRctCountSize) * (uint64_t)kRctLongCopyMaxPixels;
-    if (pixels > reach) result = kRctTruncated;
-  }
+  // RctLocateStream trusts the header's size only once the stream could make that many
+  // pixels (RctPixelReach): a 23-byte file claiming gigabytes stops before any allocation.
   if (result == kRctOk) {
     image->width = header.width;
     image->height = header.height;

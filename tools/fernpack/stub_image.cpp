@@ -24,6 +24,7 @@ enum {
   kPe32PlusDirectoryStart = 112,
   kCertificateDirectory = 4,    // its "address" is a file offset
   kMaxSections = 96,
+  kCertificateAlignment = 8,    // a certificate table starts on an 8-byte boundary
 };
 
 bool ReadAt(FILE *file, uint64_t file_size, uint64_t offset, unsigned char *buffer,
@@ -68,13 +69,6 @@ int FindImageEnd(FILE *file, uint64_t file_size, uint64_t *image_end) {
   size_t directories = magic == kPe32Magic       ? (size_t)kPe32DirectoryStart
                        : magic == kPe32PlusMagic ? (size_t)kPe32PlusDirectoryStart
                                                  : 0;
-  size_t certificate = directories + 8 * kCertificateDirectory;
-  if (directories != 0 && certificate + 8 <= optional_read) {
-    uint64_t offset = ReadLe32(optional + certificate);
-    uint64_t size = ReadLe32(optional + certificate + 4);
-    if (offset != 0 && offset + size > end) end = offset + size;
-  }
-
   for (unsigned i = 0; i < sections; i++) {
     unsigned char section[kSectionHeaderSize];
     uint64_t at = pe + sizeof coff + optional_size + (uint64_t)i * kSectionHeaderSize;
@@ -82,6 +76,18 @@ int FindImageEnd(FILE *file, uint64_t file_size, uint64_t *image_end) {
     uint64_t raw_size = ReadLe32(section + kRawSizeField);
     uint64_t raw_offset = ReadLe32(section + kRawOffsetField);
     if (raw_size != 0 && raw_offset + raw_size > end) end = raw_offset + raw_size;
+  }
+
+  // A certificate table that starts where the program ends (a signed stub, the table on
+  // its 8-byte boundary) belongs to the program. One that starts further on signs the
+  // whole package, archive included: the program ends before the archive, as unsigned.
+  size_t certificate = directories + 8 * kCertificateDirectory;
+  if (directories != 0 && certificate + 8 <= optional_read) {
+    uint64_t offset = ReadLe32(optional + certificate);
+    uint64_t size = ReadLe32(optional + certificate + 4);
+    uint64_t aligned_end = (end + kCertificateAlignment - 1) / kCertificateAlignment *
+                           kCertificateAlignment;
+    if (offset != 0 && offset <= aligned_end && offset + size > end) end = offset + size;
   }
   *image_end = end;
   return end > file_size ? kImageTruncated : kImageOk;

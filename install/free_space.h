@@ -1,0 +1,23 @@
+// The free-space check before the extraction: the package's files, found by a walk over
+// the archive's headers, against the free space of the destination drive.
+#ifndef FERN_INSTALL_FREE_SPACE_H
+#define FERN_INSTALL_FREE_SPACE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Whole mebibytes, rounded up, as the message shows them: a need of one byte more than
+// what is free never reads as equal.
+uint64_t MebibytesUp(uint64_t bytes);
+
+// The message shown when needed > available (Shift-JIS, into out of size bytes): how much
+// the installation needs, how much is free, and that the installation stops. Returns 0,
+// or -1 when it did not fit (out then holds as much as fitted).
+int FormatSpaceShortage(char *out, size_t size, uint64_t needed, uint64_t available);
+
+// Windows only (free_space_win32.cpp). 0 when the drive of folder has room for the
+// package's files, or when either number cannot be had (the extraction then says what
+// goes wrong); -1 after telling the player that space is short, as after Cancel.
+int CheckFreeSpace(const char *folder);
+
+#endif
