@@ -22,6 +22,7 @@
 #include "support/messages.h"
 #include "support/sjis.h"
 #include "support/window.h"
+#include "support/dll_search.h"
 #include "uninstall/file_list.h"
 #include "uninstall/handover.h"
 #include "uninstall/remove_steps.h"
@@ -238,6 +239,8 @@ int RunCopy(const HandoverOrder &order) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // The copy runs from the temp folder, among whatever else lies there.
+  RestrictDllSearch();
   CoInitialize(nullptr);
   atexit(ReleaseCom);
   HandoverOrder order;
