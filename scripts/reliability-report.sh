@@ -88,7 +88,7 @@ inputs that once failed in `fuzz/regressions/`.
 END
   for src in fuzz/*_fuzz.cpp; do
     name=$(basename "$src" .cpp)
-    what=$(sed -n '1s#^// ##p' "$src" | sed 's/[.:].*//' | cut -c1-70)
+    what=$(sed -n '1s#^// ##p' "$src" | sed 's/[.:].*//')
     report=build/fuzz/report/$name.txt
     seconds=— runs=— crashes=—
     if [ -f "$report" ]; then
