@@ -21,23 +21,6 @@ const char kSettingsFileName[] = "install.env";
 
 void ReleaseCom() { CoUninitialize(); }
 
-// Helpers that the common controls load on first use through their delay-load table. A
-// loader that resolves delay-loads without the default directories (Wine's does) would
-// search the program's folder for them; loaded here by full path from the system folder,
-// every later load by name finds them already in the process.
-const char *const kSystemHelpers[] = {"msimg32.dll", "uxtheme.dll"};
-
-void PreloadSystemHelpers() {
-  char path[MAX_PATH];
-  UINT length = GetSystemDirectoryA(path, sizeof path);
-  if (length == 0 || length >= sizeof path) return;
-  for (const char *name : kSystemHelpers) {
-    char full[MAX_PATH];
-    int n = snprintf(full, sizeof full, "%s\\%s", path, name);
-    if (n > 0 && n < (int)sizeof full) LoadLibraryA(full);
-  }
-}
-
 // Holds the single-instance mutex named with the StartupTitle for the rest of the process
 // (the system releases it at exit). Ends the program with 0 when another instance holds
 // it, after saying so, or silently when it cannot be created at all.
@@ -61,7 +44,6 @@ void GuardSingleInstance() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
-  PreloadSystemHelpers();
   CoInitialize(nullptr);
   atexit(ReleaseCom);
 

@@ -1,11 +1,35 @@
 // The DLL search of the installer and the uninstaller. Windows only.
 #include "support/dll_search.h"
 
+#include <stdio.h>
+
+namespace {
+
+// Helpers that the common controls load on first use through their delay-load table. A
+// loader that resolves delay-loads without the default directories (Wine's does) would
+// search the program's folder for them; loaded here by full path from the system folder,
+// every later load by name finds them already in the process.
+const char *const kSystemHelpers[] = {"msimg32.dll", "uxtheme.dll"};
+
+void PreloadSystemHelpers() {
+  char path[MAX_PATH];
+  UINT length = GetSystemDirectoryA(path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  for (const char *name : kSystemHelpers) {
+    char full[MAX_PATH];
+    int n = snprintf(full, sizeof full, "%s\\%s", path, name);
+    if (n > 0 && n < (int)sizeof full) LoadLibraryA(full);
+  }
+}
+
+}  // namespace
+
 // An installer is often started from a download folder full of other people's files. Every
 // DLL that Windows or a system DLL loads later by bare name would be looked for in this
 // program's folder first, so a DLL planted there would run with the installer's
 // administrator rights. Before anything else, the search for every later load is cut down
-// to the system folder. The static imports are safe already: they name only DLLs that
+// to the system folder, and the helpers the common controls load later are loaded from it
+// by full path. The static imports are safe already: they name only DLLs that
 // Windows always takes from the system folder; the common controls are loaded later, by
 // name (RegisterCommonControls).
 //
@@ -20,8 +44,10 @@ void RestrictDllSearch() {
   if (kernel == nullptr) return;
   SetDefaultDllDirectoriesProc set_default = reinterpret_cast<SetDefaultDllDirectoriesProc>(
       reinterpret_cast<void *>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set_default != nullptr && set_default(kSearchSystem32)) return;
-  SetDllDirectoryProc set_directory = reinterpret_cast<SetDllDirectoryProc>(
-      reinterpret_cast<void *>(GetProcAddress(kernel, "SetDllDirectoryA")));
-  if (set_directory != nullptr) set_directory("");
+  if (set_default == nullptr || !set_default(kSearchSystem32)) {
+    SetDllDirectoryProc set_directory = reinterpret_cast<SetDllDirectoryProc>(
+        reinterpret_cast<void *>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    if (set_directory != nullptr) set_directory("");
+  }
+  PreloadSystemHelpers();
 }

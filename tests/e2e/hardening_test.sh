@@ -36,8 +36,10 @@ check_pe() {
 }
 
 check_pe "installer under test" "$FERN_WIN32_DIR/fernstall.exe"
+check_pe "uninstaller under test" "$FERN_WIN32_DIR/UnInst.exe"
 if [ -n "${FERN_I686_DIR:-}" ] && [ -f "$FERN_I686_DIR/fernstall.exe" ]; then
   check_pe "32-bit installer" "$FERN_I686_DIR/fernstall.exe"
+  check_pe "32-bit uninstaller" "$FERN_I686_DIR/UnInst.exe"
 fi
 
 # DLLs that the installer's process loads by bare name after its start (seen with
