@@ -63,8 +63,6 @@ int QueryProductValue(const char *global, const char *local, const char *name, c
   return 0;
 }
 
-const char *CurrentCdromRoot() { return CdromRoot(); }
-
 }  // namespace
 
 int ProbeMachineKey(const char *global, const char *local) {
@@ -134,7 +132,7 @@ void SetInstallToken(const char *install_folder) {
 void TransferIniSection() {
   const char *file = GetIniFile();
   if (file[0] == '-') return;
-  TokenValues values = {CurrentCdromRoot, g_registry.install_folder};
+  TokenValues values = {CdromRoot, g_registry.install_folder};
   char key[kTransferTextSize];
   char value[kTransferTextSize];
   for (const SectionLine *line = GetIniLines(); line; line = line->next) {
@@ -146,7 +144,7 @@ void TransferIniSection() {
 
 void TransferRegSection() {
   if (GetRegGlobal()[0] == '-') return;
-  TokenValues values = {CurrentCdromRoot, g_registry.install_folder};
+  TokenValues values = {CdromRoot, g_registry.install_folder};
   char name[kTransferTextSize];
   char value[kTransferTextSize];
   for (const SectionLine *line = GetRegLines(); line; line = line->next) {
