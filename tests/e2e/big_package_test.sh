@@ -42,19 +42,8 @@ check "archive over 2 GiB" test "$size" -gt $((2 * 1024 * 1024 * 1024))
 scenario "install: every file complete"
 target_unix=$WINEPREFIX/drive_c/fern-big-$$
 drive <<END || true
-launch${T}setup${T}$(winpath "$WORK/setup.exe")
-wait-window${T}setup${T}#32770${T}大容量試験 スタートアップ${T}120000
-click-label${T}インストール
-wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
-type${T}1000${T}C:\\fern-big-$$
-click${T}1
-wait-box${T}setup${T}30000
-click${T}6
-wait-window${T}setup${T}#32770${T}ショートカットの作成${T}1200000
-click${T}2
-wait-window${T}setup${T}#32770${T}インストール終了${T}30000
-click${T}1
-wait-exit${T}setup${T}30000
+$(walk_to_copy "$WORK/setup.exe" 大容量試験 "C:\\fern-big-$$")
+$(walk_from_copy 1200000)
 END
 expect "exit${T}0"
 for f in zeros1.bin zeros2.bin noise.bin; do

@@ -284,3 +284,32 @@ pack_quietly() {
     return 1
   fi
 }
+
+# walk_to_copy <setup.exe> <title> <folder>: driver lines of an installation from the
+# start up to Yes at the confirmation, with the folder typed into the folder dialog.
+walk_to_copy() {
+  local T=$'\t'
+  cat <<END
+launch${T}setup${T}$(winpath "$1")
+wait-window${T}setup${T}#32770${T}$2 スタートアップ${T}60000
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+type${T}1000${T}$3
+click${T}1
+wait-box${T}setup${T}30000
+click${T}6
+END
+}
+
+# walk_from_copy <ms>: driver lines from the copy to the end: no desktop shortcut, OK at the
+# completion, the exit. <ms> bounds the wait for the copy to finish.
+walk_from_copy() {
+  local T=$'\t'
+  cat <<END
+wait-window${T}setup${T}#32770${T}ショートカットの作成${T}$1
+click${T}2
+wait-window${T}setup${T}#32770${T}インストール終了${T}30000
+click${T}1
+wait-exit${T}setup${T}30000
+END
+}

@@ -47,19 +47,8 @@ scenario "the installer started from the signed file installs every file"
 target="C:\\fern-$tag\\Game"
 unix_target=$WINEPREFIX/drive_c/fern-$tag/Game
 drive <<END || true
-launch${T}setup${T}$(winpath "$WORK/signed.exe")
-wait-window${T}setup${T}#32770${T}署名試験 スタートアップ${T}60000
-click-label${T}インストール
-wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
-type${T}1000${T}${target}
-click${T}1
-wait-box${T}setup${T}30000
-click${T}6
-wait-window${T}setup${T}#32770${T}ショートカットの作成${T}120000
-click${T}2
-wait-window${T}setup${T}#32770${T}インストール終了${T}30000
-click${T}1
-wait-exit${T}setup${T}30000
+$(walk_to_copy "$WORK/signed.exe" 署名試験 "$target")
+$(walk_from_copy 120000)
 END
 expect "exit${T}0"
 check "map.dat installed whole" cmp -s "$game/data/stage/map.dat" "$unix_target/data/stage/map.dat"
