@@ -6,24 +6,8 @@ if(FERN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-find_package(ZLIB REQUIRED)
-find_package(PNG REQUIRED)
-find_package(Threads REQUIRED)
-find_library(DEFLATE_LIBRARY deflate REQUIRED)
-find_path(DEFLATE_INCLUDE libdeflate.h REQUIRED)
-# libunistring: NFC composition and case mapping of file names.
-find_library(UNISTRING_LIBRARY unistring REQUIRED)
-find_path(UNISTRING_INCLUDE uninorm.h REQUIRED)
-
-add_library(fern_core STATIC ${CORE_SOURCES} ${POSIX_SOURCES})
-target_link_libraries(fern_core PUBLIC ZLIB::ZLIB)
-
-file(GLOB FERNPACK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/fernpack/*.cpp)
-list(FILTER FERNPACK_SOURCES EXCLUDE REGEX "fernpack_main\\.cpp$")
-add_library(fernpack_lib STATIC ${FERNPACK_SOURCES})
-target_include_directories(fernpack_lib PUBLIC ${DEFLATE_INCLUDE} ${UNISTRING_INCLUDE})
-target_link_libraries(fernpack_lib PUBLIC fern_core ${DEFLATE_LIBRARY} ${UNISTRING_LIBRARY}
-  PNG::PNG Threads::Threads)
+include(cmake/portable_libraries.cmake)
+fern_portable_libraries(fern_core fernpack_lib)
 add_executable(fernpack tools/fernpack/fernpack_main.cpp)
 target_link_libraries(fernpack PRIVATE fernpack_lib)
 # Test-only: packs a game folder without the settings and picture review, for scenario
