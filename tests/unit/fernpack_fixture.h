@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 // The smallest Windows program header fernpack accepts as a stub: "MZ", "PE\0\0", a COFF
@@ -48,6 +50,17 @@ inline const bool kStandInUninstaller = [] {
 inline std::string OnePixelPicture() {
   return std::string("\x98\x5A\x92\x9A" "TC00" "\x01\0\0\0" "\x01\0\0\0" "\x03\0\0\0"
                      "\x10\x20\x30", 23);
+}
+
+// Whole files, for setting up and reading back test folders.
+inline void WriteTestFile(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::string ReadTestFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 // Runs a shell command; its exit status, with stdout and stderr together in *output.

@@ -35,14 +35,9 @@ class PackToolTest : public ::testing::Test {
   void TearDown() override { system(("rm -rf " + dir_).c_str()); }
 
   static void Write(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
+    WriteTestFile(path, text);
   }
-  static std::string Read(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Read(const std::string &path) { return ReadTestFile(path); }
   // Runs fernpack with the arguments; returns its exit status, output in output_.
   int Run(const std::string &args) {
     std::string command = std::string(FERNPACK_PATH) + " " + args + " 2>&1";

@@ -36,14 +36,9 @@ class UninstallPackTest : public ::testing::Test {
   void TearDown() override { system(("rm -rf " + dir_).c_str()); }
 
   static void Write(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
+    WriteTestFile(path, text);
   }
-  static std::string Read(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Read(const std::string &path) { return ReadTestFile(path); }
   int Fernpack(const std::string &args, std::string *output) {
     return RunShell("cd " + dir_ + " && " + FERNPACK_PATH + " " + args, output);
   }
