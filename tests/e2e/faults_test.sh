@@ -81,6 +81,7 @@ $(walk_into_copy "$WORK/space.exe" 容量試験 'R:\Game')
 wait-box${T}setup${T}30000
 text
 click${T}1
+wait-closed${T}10000
 wait-window${T}setup${T}#32770${T}容量試験 スタートアップ${T}10000
 click-label${T}終了
 wait-exit${T}setup${T}20000
