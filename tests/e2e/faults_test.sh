@@ -106,11 +106,8 @@ struct.pack_into("<I", data, at, 4096)
 open(sys.argv[1], "wb").write(data)
 PY
 rm -rf "$WORK/drive-r/Game"
-# The copy window has no numbered buttons and so passes for a message box: the failure's
-# box is awaited once the copy window is gone.
 drive <<END || true
 $(walk_into_copy "$WORK/full.exe" 満杯試験 'R:\Game')
-sleep${T}5000
 wait-box${T}setup${T}120000
 text
 click${T}1

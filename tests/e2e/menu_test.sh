@@ -114,7 +114,7 @@ click${T}2
 wait-box${T}setup${T}20000
 text
 click${T}1
-sleep${T}500
+wait-closed${T}10000
 wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}1000
 controls
 post-quit${T}setup${T}7

@@ -10,8 +10,8 @@
 //                                      wait for a visible top-level window of that program
 //                                      and make it the current window (then wait 200 ms,
 //                                      or <settle ms>, for it to finish its initialisation)
-//   wait-box <name|*> <ms>             the same for a message box (class #32770, no
-//                                      button numbered from 1000 as dialogs have)
+//   wait-box <name|*> <ms>             the same for a message box (class #32770 holding
+//                                      only texts and buttons numbered below 1000)
 //   expect-no-window <name|*> <class|*> <ms>
 //                                      fail if such a window appears within <ms>
 //   caption                            print "caption <title>"
@@ -122,22 +122,25 @@ struct WindowQuery {
   HWND found;
 };
 
-BOOL CALLBACK FindDialogButton(HWND child, LPARAM param) {
+// Sets *param when the child is not something a message box holds: a message box has only
+// static texts, its icon and buttons with the standard ids (below 1000).
+BOOL CALLBACK FindNonBoxControl(HWND child, LPARAM param) {
   wchar_t cls[32];
   GetClassNameW(child, cls, 32);
-  if (_wcsicmp(cls, L"Button") == 0 && GetDlgCtrlID(child) >= 1000) {
+  bool button = _wcsicmp(cls, L"Button") == 0;
+  if ((button && GetDlgCtrlID(child) >= 1000) || (!button && _wcsicmp(cls, L"Static") != 0)) {
     *(bool *)param = true;
     return FALSE;
   }
   return TRUE;
 }
 
-// A message box is a dialog whose buttons all have the standard ids (below 1000); the
-// installer's own dialogs, the menu among them, have buttons numbered from 1000.
+// The installer's own dialogs, the menu among them, have buttons numbered from 1000 or
+// controls of other kinds (the copy window's progress bars, the folder dialog's edit box).
 bool IsMessageBox(HWND window) {
-  bool dialog_button = false;
-  EnumChildWindows(window, FindDialogButton, (LPARAM)&dialog_button);
-  return !dialog_button;
+  bool other = false;
+  EnumChildWindows(window, FindNonBoxControl, (LPARAM)&other);
+  return !other;
 }
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
