@@ -41,6 +41,11 @@ const Case kCases[] = {
      "test -p fifo"},
     {"Inputs", "output is the stub", "", "fernpack pack game -o stub.exe --stub stub.exe", 1, ""},
     {"Inputs", "output is a folder", "mkdir dist", "fernpack pack game -o dist --stub stub.exe", 1, ""},
+    {"Inputs", "lint of a FIFO", "mkfifo fifo.env", "fernpack lint fifo.env", 1, ""},
+    {"Inputs", "rct encode from a FIFO", "mkfifo fifo.png", "fernpack rct encode fifo.png f.rct",
+     1, "test ! -e f.rct"},
+    {"Inputs", "lint of a 20 MiB file (sparse)", "truncate -s 20971520 big.env",
+     "fernpack lint big.env", 1, ""},
     {"Inputs", "rct encode onto its input", "", "fernpack rct encode gray16.png gray16.png", 1,
      "cmp -s gray16.png gray16.keep"},
 

@@ -42,7 +42,12 @@ inline const bool kStandInUninstaller = [] {
   fwrite(bytes.data(), 1, bytes.size(), f);
   fclose(f);
   setenv("FERNSTALL_UNINSTALLER", path, 1);
-  atexit([] { remove(path); });
+  // Only the process that wrote it removes it: a forked child that exits must not take it
+  // away from the tests still to run.
+  static pid_t owner = getpid();
+  atexit([] {
+    if (getpid() == owner) remove(path);
+  });
   return true;
 }();
 

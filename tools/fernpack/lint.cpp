@@ -14,6 +14,7 @@
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
 #include "support/sjis.h"
+#include "tools/fernpack/output_file.h"
 #include "tools/fernpack/sjis_names.h"
 
 namespace {
@@ -720,15 +721,20 @@ bool FolderHasFile(const std::string &folder, const std::string &entry_name) {
 
 }  // namespace
 
-bool ReadFileBytes(const std::string &path, std::string *bytes) {
-  FILE *file = fopen(path.c_str(), "rb");
+bool ReadFileBytes(const std::string &path, std::string *bytes, std::string *error) {
+  uint64_t size = 0;
+  FILE *file = OpenInputFile(path, kSettingsFileMaxSize, &size, error);
   if (file == nullptr) return false;
   bytes->clear();
+  bytes->reserve((size_t)size);
   char block[65536];
   size_t n;
-  while ((n = fread(block, 1, sizeof block, file)) > 0) bytes->append(block, n);
-  bool ok = ferror(file) == 0;
+  while ((n = fread(block, 1, sizeof block, file)) > 0 && bytes->size() <= kSettingsFileMaxSize) {
+    bytes->append(block, n);
+  }
+  bool ok = ferror(file) == 0 && bytes->size() <= kSettingsFileMaxSize;
   fclose(file);
+  if (!ok) *error = "cannot read " + path + ": read failed or the file grew while it was read";
   return ok;
 }
 
@@ -749,11 +755,9 @@ int RunLint(int argc, char **argv) {
     fprintf(stderr, "usage: fernpack lint [--quiet] <install.env>\n");
     return 2;
   }
-  std::string bytes;
-  errno = 0;
-  if (!ReadFileBytes(path, &bytes)) {
-    fprintf(stderr, "fernpack lint: cannot read %s: %s\n", path.c_str(),
-            errno != 0 ? strerror(errno) : "not a readable file");
+  std::string bytes, read_error;
+  if (!ReadFileBytes(path, &bytes, &read_error)) {
+    fprintf(stderr, "fernpack lint: %s\n", read_error.c_str());
     return 1;
   }
   size_t slash = path.rfind('/');

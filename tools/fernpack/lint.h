@@ -14,6 +14,8 @@
 #ifndef FERN_TOOLS_FERNPACK_LINT_H
 #define FERN_TOOLS_FERNPACK_LINT_H
 
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,7 +48,11 @@ bool SameEntryName(const std::string &a, const std::string &b);
 // prints errors only. The last line of the output sums up.
 int RunLint(int argc, char **argv);
 
-// Reads a whole file into bytes; false when it cannot be read.
-bool ReadFileBytes(const std::string &path, std::string *bytes);
+// A settings file holds at most a few hundred short lines; anything this large is not one.
+const uint64_t kSettingsFileMaxSize = 16u << 20;
+
+// Reads a whole settings file into bytes; false, with *error naming the path and the
+// reason, when it cannot be read, is not a regular file or is over kSettingsFileMaxSize.
+bool ReadFileBytes(const std::string &path, std::string *bytes, std::string *error);
 
 #endif

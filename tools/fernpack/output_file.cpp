@@ -1,6 +1,7 @@
 #include "tools/fernpack/output_file.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -77,6 +78,37 @@ bool ResolveOutput(const std::string &output, std::string *resolved) {
 
 std::string SystemMessage(const std::string &what, const std::string &path) {
   return what + " " + path + ": " + strerror(errno);
+}
+
+FILE *OpenInputFile(const std::string &path, uint64_t max_size, uint64_t *size,
+                    std::string *error) {
+  // O_NONBLOCK makes the open of a FIFO without a writer return at once; it has no effect
+  // on the reads of a regular file.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    *error = SystemMessage("cannot read", path);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    *error = "cannot read " + path + ": not a regular file";
+    return nullptr;
+  }
+  if ((uint64_t)st.st_size > max_size) {
+    close(fd);
+    *error = "cannot read " + path + ": larger than " + std::to_string(max_size) + " bytes";
+    return nullptr;
+  }
+  FILE *file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    *error = SystemMessage("cannot read", path);
+    close(fd);
+    return nullptr;
+  }
+  *size = (uint64_t)st.st_size;
+  return file;
 }
 
 bool SameFile(const FileIdentity &a, const FileIdentity &b) {

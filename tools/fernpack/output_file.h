@@ -5,6 +5,7 @@
 #ifndef FERN_TOOLS_FERNPACK_OUTPUT_FILE_H
 #define FERN_TOOLS_FERNPACK_OUTPUT_FILE_H
 
+#include <stdint.h>
 #include <stdio.h>
 #include <sys/types.h>
 
@@ -48,6 +49,13 @@ bool OpenOutput(const std::string &target, OutputFile *out, std::string *error);
 bool CommitOutput(OutputFile *out, mode_t mode, std::string *error);
 // Closes and removes the temporary file.
 void AbandonOutput(OutputFile *out);
+
+// Opens an existing input for reading. A FIFO or device is refused without being opened
+// for a blocking read (lint or rct on a FIFO would otherwise wait for a writer forever), as
+// is a file larger than max_size. Null with a message naming the path and the reason;
+// otherwise *size is the file's size.
+FILE *OpenInputFile(const std::string &path, uint64_t max_size, uint64_t *size,
+                    std::string *error);
 
 // "what path: reason (system error)" with the reason from errno, for messages.
 std::string SystemMessage(const std::string &what, const std::string &path);

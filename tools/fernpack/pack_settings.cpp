@@ -21,12 +21,12 @@ const PackItem *FindFileEntry(const std::vector<PackItem> &items, const char *na
   return nullptr;
 }
 
-bool ReadItem(const PackItem &item, std::string *bytes) {
+bool ReadItem(const PackItem &item, std::string *bytes, std::string *error) {
   if (item.generated) {
     bytes->assign(item.data.begin(), item.data.end());
     return true;
   }
-  return ReadFileBytes(item.source, bytes);
+  return ReadFileBytes(item.source, bytes, error);
 }
 
 }  // namespace
@@ -46,10 +46,7 @@ bool CheckSettingsForPack(const std::vector<PackItem> &items, std::string *error
   }
   std::string label = settings->relative.empty() ? kSettingsName : settings->relative;
   std::string bytes;
-  if (!ReadItem(*settings, &bytes)) {
-    *error = "cannot read " + settings->source;
-    return false;
-  }
+  if (!ReadItem(*settings, &bytes, error)) return false;
   PackageFileTest has_file = [&items](const std::string &name) {
     return FindFileEntry(items, name.c_str()) != nullptr;
   };

@@ -243,19 +243,10 @@ bool WritePng(const BgrImage &image, std::vector<unsigned char> *bytes, std::str
 
 bool LoadFileBytes(const std::string &path, size_t max_size, std::vector<unsigned char> *bytes,
                    std::string *error) {
-  FILE *f = fopen(path.c_str(), "rb");
-  struct stat st;
-  if (f == nullptr || fstat(fileno(f), &st) != 0) {
-    *error = SystemMessage("cannot read", path);
-    if (f != nullptr) fclose(f);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode) || (uint64_t)st.st_size > max_size) {
-    fclose(f);
-    *error = path + ": not a regular file, or larger than " + std::to_string(max_size) + " bytes";
-    return false;
-  }
-  bytes->resize((size_t)st.st_size);
+  uint64_t size = 0;
+  FILE *f = OpenInputFile(path, max_size, &size, error);
+  if (f == nullptr) return false;
+  bytes->resize((size_t)size);
   size_t got = bytes->empty() ? 0 : fread(bytes->data(), 1, bytes->size(), f);
   bool changed = got != bytes->size() || fgetc(f) != EOF;
   fclose(f);
