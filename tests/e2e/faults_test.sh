@@ -138,7 +138,6 @@ wait-window${T}setup${T}#32770${T}ファイルのコピー中...${T}60000${T}0
 pause${T}setup
 sleep${T}4000
 resume${T}setup
-sleep${T}3000
 wait-box${T}setup${T}120000
 text
 click${T}1

@@ -39,6 +39,8 @@ const Case kCases[] = {
      1, "test ! -e game/setup.exe"},
     {"Inputs", "output is a FIFO", "mkfifo fifo", "fernpack pack game -o fifo --stub stub.exe", 1,
      "test -p fifo"},
+    {"Inputs", "output is a link to /dev/null", "ln -s /dev/null null",
+     "fernpack pack game -o null --stub stub.exe", 1, "test -L null"},
     {"Inputs", "output is the stub", "", "fernpack pack game -o stub.exe --stub stub.exe", 1, ""},
     {"Inputs", "output is a folder", "mkdir dist", "fernpack pack game -o dist --stub stub.exe", 1, ""},
     {"Inputs", "lint of a FIFO", "mkfifo fifo.env", "fernpack lint fifo.env", 1, ""},
