@@ -108,6 +108,11 @@ const Case kCases[] = {
     {"Messages", "cannot open", "", "fernpack verify missing.exe", 1, ""},
     {"Messages", "extract from a missing package", "", "fernpack extract missing.exe dest", 1,
      "test ! -e dest"},
+    {"Inputs", "extract into a folder that holds files",
+     PACK " && mkdir dest && echo mine > dest/readme.txt", "fernpack extract out.exe dest", 1,
+     "grep -qx mine dest/readme.txt"},
+    {"Inputs", "extract into an empty folder", PACK " && mkdir dest",
+     "fernpack extract out.exe dest && cmp game/readme.txt dest/readme.txt", 0, ""},
     {"Messages", "extract of a damaged entry",
      "seq 1 200000 > game/zz.txt && " PACK
      " && printf 'XXXX' | dd of=out.exe bs=1 seek=$(($(stat -c %s out.exe) - 400)) "

@@ -1,4 +1,5 @@
 // fernpack list, extract and verify: the installer's own reader, run on the host.
+#include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -239,6 +240,39 @@ int RunList(int argc, char **argv) {
   return 0;
 }
 
+namespace {
+
+// extract writes into a new or empty folder only: in a folder holding files (the game
+// folder itself, a home folder) the package's files would replace those of the same name.
+bool DestinationIsFree(const char *path, std::string *refusal) {
+  struct stat st;
+  if (lstat(path, &st) != 0) return true;  // created by the extraction
+  if (!S_ISDIR(st.st_mode)) {
+    *refusal = std::string(path) + " exists and is not a folder: give a new or empty folder";
+    return false;
+  }
+  DIR *dir = opendir(path);
+  if (dir == nullptr) {
+    *refusal = SystemMessage("cannot read the folder", path);
+    return false;
+  }
+  bool empty = true;
+  while (struct dirent *d = readdir(dir)) {
+    if (strcmp(d->d_name, ".") != 0 && strcmp(d->d_name, "..") != 0) {
+      empty = false;
+      break;
+    }
+  }
+  closedir(dir);
+  if (!empty) {
+    *refusal = std::string("the folder ") + path + " already holds files, and the package's "
+               "files would replace those of the same name: give a new or empty folder";
+  }
+  return empty;
+}
+
+}  // namespace
+
 int RunExtract(int argc, char **argv) {
   bool preview = argc == 3 && strcmp(argv[0], "--preview") == 0;
   if (preview) {
@@ -252,6 +286,12 @@ int RunExtract(int argc, char **argv) {
   // The package is opened first, so that a missing or damaged one leaves no folder.
   PackageReader reader;
   if (!OpenChecked("extract", argv[0], &reader)) return 1;
+  std::string refusal;
+  if (!DestinationIsFree(argv[1], &refusal)) {
+    fprintf(stderr, "fernpack extract: %s\n", refusal.c_str());
+    ClosePackage(&reader);
+    return 1;
+  }
   errno = 0;
   if (MakeFolder(argv[1]) != 0) {
     fprintf(stderr, "fernpack extract: cannot create the folder %s: %s\n", argv[1],

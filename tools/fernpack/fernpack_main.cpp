@@ -43,9 +43,9 @@ const Command kCommands[] = {
      "last-write time (UTC).\n"},
     {"extract", RunExtract, "extract [--preview] <setup.exe> <dir>",
      "Unpacks the package into <dir> with the installer's own reader. --preview unpacks\n"
-     "only what the installer unpacks at start-up. A file whose entry is damaged is\n"
-     "removed, never left half written. A progress line goes to standard error when it\n"
-     "is a terminal.\n"},
+     "only what the installer unpacks at start-up. <dir> must be new or empty, so that\n"
+     "no file of yours is replaced. A file whose entry is damaged is removed, never\n"
+     "left half written. A progress line goes to standard error when it is a terminal.\n"},
     {"verify", RunVerify, "verify <setup.exe>",
      "Checks everything the installer will need: the archive starts where the program\n"
      "ends, every stream inflates to its size, every name passes the name check and\n"
