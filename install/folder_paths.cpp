@@ -120,3 +120,46 @@ int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char 
   Put(&t, "\"\n");
   return Finish(&t);
 }
+
+namespace {
+
+char FoldLetter(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
+
+// The length of path without a final backslash that is a character of its own.
+size_t LengthWithoutFinalBackslash(const char *path) {
+  size_t length = strlen(path);
+  return EndsWithBackslash(path) ? length - 1 : length;
+}
+
+}  // namespace
+
+bool PathWithin(const char *path, const char *base) {
+  size_t base_length = LengthWithoutFinalBackslash(base);
+  if (base_length == 0) return false;
+  size_t i = 0;
+  while (i < base_length) {
+    unsigned char b = (unsigned char)base[i];
+    if (IsSjisLeadByte(b)) {
+      // A lead byte that ends the base has lost its trail byte: only the same text matches.
+      if (i + 1 >= base_length) return path[i] == base[i] && path[i + 1] == '\0';
+      if (path[i] != base[i] || path[i + 1] != base[i + 1]) return false;
+      i += 2;
+      continue;
+    }
+    if (path[i] == '\0' || FoldLetter(path[i]) != FoldLetter(base[i])) return false;
+    i++;
+  }
+  // Equal up to here: the path must end, or go on with a separator of its own.
+  return path[i] == '\0' || path[i] == '\\';
+}
+
+bool GrantAllowed(const char *folder, const char *const *inside, size_t inside_count,
+                  const char *const *not_above, size_t not_above_count) {
+  for (size_t i = 0; i < inside_count; i++) {
+    if (PathWithin(folder, inside[i])) return false;
+  }
+  for (size_t i = 0; i < not_above_count; i++) {
+    if (folder[0] != '\0' && PathWithin(not_above[i], folder)) return false;
+  }
+  return true;
+}

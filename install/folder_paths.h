@@ -31,4 +31,17 @@ int JoinPath(char *out, size_t size, const char *folder, const char *name);
 int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
                      const char *companion, const char *batch);
 
+// Whether path is base or lies below it, as Windows compares paths: letters A to Z without
+// case, double-byte characters byte for byte, a final backslash of either ignored. An empty
+// base holds nothing.
+bool PathWithin(const char *path, const char *base);
+
+// Whether everyone may be given full access to folder. Not when it lies in (or is) one of
+// `inside` (the Windows folder: opening it to every user would let any of them replace
+// what administrators and services run), nor when it is, or lies above, one of
+// `not_above` (the program, shared-data and user folders, whose access lists every
+// folder below them inherits). Empty entries are passed over.
+bool GrantAllowed(const char *folder, const char *const *inside, size_t inside_count,
+                  const char *const *not_above, size_t not_above_count);
+
 #endif

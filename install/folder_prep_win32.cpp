@@ -1,6 +1,7 @@
 // Making the InstallFolder ready: every missing level created, a probe file written and
 // deleted, and a hidden batch job that gives everyone full access to the folder.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -18,6 +19,58 @@ enum {
 
 const char kProbeName[] = "UserAccountCheck.id";
 const char kBatchName[] = "Fernstall_fullaccess.bat";
+
+// The shared folders that no installation may open to everyone, nor anything above them.
+const int kSharedFolders[] = {CSIDL_PROGRAM_FILES,        CSIDL_PROGRAM_FILESX86,
+                              CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+                              CSIDL_COMMON_APPDATA,       CSIDL_COMMON_DOCUMENTS,
+                              CSIDL_PROFILE};
+enum { kSharedCount = sizeof kSharedFolders / sizeof kSharedFolders[0] };
+
+// Whether the grant may be given to folder (GrantAllowed), with the folder written out in
+// full and long names first, so that "C:\PROGRA~1" or "C:\Games\..\Windows" is seen for
+// what it is. Any doubt keeps the folder's access as it is.
+bool GrantIsSafe(const char *folder) {
+  char full[kPathSize];
+  DWORD length = GetFullPathNameA(folder, sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) return false;
+  char canonical[kPathSize];
+  length = GetLongPathNameA(full, canonical, sizeof canonical);
+  if (length == 0 || length >= sizeof canonical) CopyText(canonical, full, sizeof canonical);
+
+  char windows[kPathSize];
+  UINT windows_length = GetWindowsDirectoryA(windows, sizeof windows);
+  if (windows_length == 0 || windows_length >= sizeof windows) return false;
+  const char *inside[] = {windows};
+
+  // The shared folders, the 64-bit program folder as a 32-bit program sees it, and the
+  // folder that holds the user profiles.
+  char shared[kSharedCount + 2][kPathSize];
+  const char *not_above[kSharedCount + 2];
+  for (int i = 0; i < kSharedCount; i++) {
+    if (FAILED(SHGetFolderPathA(nullptr, kSharedFolders[i], nullptr, SHGFP_TYPE_CURRENT,
+                                shared[i]))) {
+      shared[i][0] = '\0';
+    }
+    not_above[i] = shared[i];
+  }
+  DWORD wide_length = GetEnvironmentVariableA("ProgramW6432", shared[kSharedCount], kPathSize);
+  if (wide_length == 0 || wide_length >= kPathSize) shared[kSharedCount][0] = '\0';
+  not_above[kSharedCount] = shared[kSharedCount];
+  char *profiles = shared[kSharedCount + 1];
+  CopyText(profiles, shared[kSharedCount - 1], kPathSize);  // CSIDL_PROFILE comes last
+  const char *last = nullptr;
+  for (const char *p = FindSeparator(profiles, false); p; p = FindSeparator(p + 1, false)) {
+    last = p;
+  }
+  if (last != nullptr && last > profiles + 2) {
+    profiles[last - profiles] = '\0';  // C:\Users\player -> C:\Users, never a drive root
+  } else {
+    profiles[0] = '\0';
+  }
+  not_above[kSharedCount + 1] = profiles;
+  return GrantAllowed(canonical, inside, 1, not_above, kSharedCount + 2);
+}
 
 }  // namespace
 
@@ -57,6 +110,12 @@ void GrantFullAccess(const char *folder) {
   char temp[kPathSize];
   DWORD length = GetTempPathA(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return;
+  // A player may type the Windows folder or Program Files itself as the destination; the
+  // game is installed there as asked, but the folder's access list stays as it is.
+  if (!GrantIsSafe(folder)) {
+    SetCurrentDirectoryA(temp);
+    return;
+  }
   char batch[kPathSize];
   char companion[kPathSize];
   char system_dir[kPathSize];

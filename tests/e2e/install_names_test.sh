@@ -126,6 +126,40 @@ install_into "$WORK/pct%TEMP%dir"
 scenario "folder names with ソ and 表 (second byte 0x5C), one ending in ソ"
 install_into "$WORK/ソフト表/データソ"
 
+# holds_files <expected> <folder>: every file of the first tree is in the second, whole.
+holds_files() {
+  local f
+  while read -r f; do cmp -s "$1/$f" "$2/$f" || return 1; done < <(cd "$1" && find . -type f)
+}
+
+# install_ungranted <windows folder> <unix folder>: one installation into a folder whose
+# access list must stay as it is; the game's files are removed again afterwards.
+install_ungranted() {
+  rm -f "$WORK/cacls.log"
+  drive <<END || true
+$(walk_to_copy "$WORK/setup.exe" "$TITLE" "$1")
+$(walk_from_copy 60000)
+END
+  expect "exit${T}0"
+  check "every file of the package is in the folder" holds_files "$expected" "$2"
+  # The batch job, were it started, runs before the copy ends (the scenarios above see its
+  # record by the time the installer exits); a few seconds more make sure.
+  sleep 5
+  check "cacls never ran" [ ! -e "$WORK/cacls.log" ]
+  check "no batch file was left" [ ! -e "$BATCH" ]
+  (cd "$expected" && find . -type f) | while read -r f; do rm -f "$2/$f"; done
+}
+
+scenario "a folder in the Windows folder: installed as asked, its access list left alone"
+GRANT_TEST=$WINEPREFIX/drive_c/windows/FernGrantTest
+rm -rf "$GRANT_TEST"
+on_exit 'rm -rf "$GRANT_TEST"'
+install_ungranted 'C:\windows\FernGrantTest' "$GRANT_TEST"
+
+scenario "Program Files itself: installed as asked, its access list left alone"
+install_ungranted 'C:\Program Files' "$WINEPREFIX/drive_c/Program Files"
+rmdir "$WINEPREFIX/drive_c/Program Files/save" || true
+
 scenario "a temp folder with a blank: the batch file runs, a cacls.exe planted there does not"
 # The user's TEMP and TMP settings as they are, restored right after (and on any exit).
 wine_reg export 'HKCU\Environment' "$(winpath "$WORK/environment.reg")" /y

@@ -116,4 +116,47 @@ TEST(FolderGrantBatch, ThreeLines) {
   EXPECT_EQ(-1, FormatGrantBatch(out, 68, "C:\\%SYS%\\", "F", "c", "b"));
 }
 
+TEST(FolderGrantRule, PathWithin) {
+  EXPECT_TRUE(PathWithin("C:\\WINDOWS", "C:\\Windows"));
+  EXPECT_TRUE(PathWithin("c:\\windows\\", "C:\\Windows"));
+  EXPECT_TRUE(PathWithin("C:\\Windows\\Games\\Title", "C:\\Windows\\"));
+  EXPECT_FALSE(PathWithin("C:\\WindowsApps", "C:\\Windows"));  // a longer name, not below
+  EXPECT_FALSE(PathWithin("C:\\Win", "C:\\Windows"));
+  EXPECT_FALSE(PathWithin("D:\\Windows", "C:\\Windows"));
+  EXPECT_FALSE(PathWithin("C:\\Windows", ""));
+  // Double-byte characters compare byte for byte: the trail bytes 0x5C and 0x61 are no
+  // separator and no letter. ソ is 83 5C, ア is 83 41, 臂 is 98 61 and 連 is 98 41.
+  EXPECT_TRUE(PathWithin("C:\\\x83\x5C\\x", "C:\\\x83\x5C"));
+  EXPECT_FALSE(PathWithin("C:\\\x83\x41", "C:\\\x83\x61"));
+  EXPECT_FALSE(PathWithin("C:\\\x98\x41", "C:\\\x98\x61"));
+  EXPECT_FALSE(PathWithin("C:\\\x83\x5Cx", "C:\\\x83"));  // a lead byte alone
+}
+
+TEST(FolderGrantRule, SystemFoldersAreNotOpened) {
+  const char *inside[] = {"C:\\WINDOWS", ""};
+  const char *not_above[] = {"C:\\Program Files", "C:\\Program Files (x86)",
+                             "C:\\ProgramData", "C:\\Users\\player", ""};
+  auto allowed = [&](const char *folder) {
+    return GrantAllowed(folder, inside, 2, not_above, 5);
+  };
+  // The folders a game is meant for.
+  EXPECT_TRUE(allowed("C:\\Program Files\\Maker\\Title"));
+  EXPECT_TRUE(allowed("C:\\Program Files (x86)\\Title"));
+  EXPECT_TRUE(allowed("C:\\Users\\player\\Games\\Title"));
+  EXPECT_TRUE(allowed("D:\\Games\\Title"));
+  EXPECT_TRUE(allowed("C:\\WINDOWS.old\\Title"));
+  // The Windows folder and everything below it.
+  EXPECT_FALSE(allowed("C:\\Windows"));
+  EXPECT_FALSE(allowed("c:\\windows\\system32"));
+  EXPECT_FALSE(allowed("C:\\WINDOWS\\Games\\Title"));
+  // The shared folders themselves, and what lies above them.
+  EXPECT_FALSE(allowed("C:\\Program Files"));
+  EXPECT_FALSE(allowed("C:\\program files\\"));
+  EXPECT_FALSE(allowed("C:\\ProgramData"));
+  EXPECT_FALSE(allowed("C:\\Users"));
+  EXPECT_FALSE(allowed("C:\\Users\\player"));
+  EXPECT_FALSE(allowed("C:\\"));
+  EXPECT_FALSE(allowed("C:"));
+}
+
 }  // namespace
