@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "install/folder_paths.h"
 #include "install/folder_rules.h"
 
 namespace {
@@ -55,5 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (verdict == kFolderAccepted && candidate[0] == '\0') abort();
   }
   free(candidate);
+  // The grant rule over the typed text and INSTFOL as folder and protected folder, each in
+  // a heap block of its exact size, so that a read past either text is caught. A folder is
+  // always within itself, and a folder the rule opens is never inside the protected one.
+  size_t typed_length = strlen(typed), fol_length = strlen(inst_fol);
+  char *folder = (char *)malloc(typed_length + 1);
+  char *base = (char *)malloc(fol_length + 1);
+  memcpy(folder, typed, typed_length + 1);
+  memcpy(base, inst_fol, fol_length + 1);
+  bool within = PathWithin(folder, base);
+  const char *protect[] = {base};
+  if (GrantAllowed(folder, protect, 1, nullptr, 0) == within) abort();
+  // Only the empty text and a lone separator name no folder.
+  if (folder[0] != '\0' && strcmp(folder, "\\") != 0 && !PathWithin(folder, folder)) abort();
+  free(folder);
+  free(base);
   return 0;
 }
