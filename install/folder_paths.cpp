@@ -133,6 +133,15 @@ size_t LengthWithoutFinalBackslash(const char *path) {
 
 }  // namespace
 
+int ParentFolder(char *out, size_t size, const char *path) {
+  const char *last = nullptr;
+  for (const char *p = FindSeparator(path, false); p; p = FindSeparator(p + 1, false)) last = p;
+  if (!last || (size_t)(last - path) >= size) return 0;
+  memcpy(out, path, last - path);
+  out[last - path] = '\0';
+  return 1;
+}
+
 bool PathWithin(const char *path, const char *base) {
   size_t base_length = LengthWithoutFinalBackslash(base);
   if (base_length == 0) return false;

@@ -31,6 +31,10 @@ int JoinPath(char *out, size_t size, const char *folder, const char *name);
 int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
                      const char *companion, const char *batch);
 
+// out = the path up to its last backslash (a character of its own). Returns 1, or 0 when
+// the path has none or the part does not fit size bytes.
+int ParentFolder(char *out, size_t size, const char *path);
+
 // Whether path is base or lies below it, as Windows compares paths: letters A to Z without
 // case, double-byte characters byte for byte, a final backslash of either ignored. An empty
 // base holds nothing.

@@ -57,15 +57,9 @@ bool GrantIsSafe(const char *folder) {
   DWORD wide_length = GetEnvironmentVariableA("ProgramW6432", shared[kSharedCount], kPathSize);
   if (wide_length == 0 || wide_length >= kPathSize) shared[kSharedCount][0] = '\0';
   not_above[kSharedCount] = shared[kSharedCount];
+  // C:\Users\player -> C:\Users (CSIDL_PROFILE comes last), never a bare drive.
   char *profiles = shared[kSharedCount + 1];
-  CopyText(profiles, shared[kSharedCount - 1], kPathSize);  // CSIDL_PROFILE comes last
-  const char *last = nullptr;
-  for (const char *p = FindSeparator(profiles, false); p; p = FindSeparator(p + 1, false)) {
-    last = p;
-  }
-  if (last != nullptr && last > profiles + 2) {
-    profiles[last - profiles] = '\0';  // C:\Users\player -> C:\Users, never a drive root
-  } else {
+  if (!ParentFolder(profiles, kPathSize, shared[kSharedCount - 1]) || strlen(profiles) <= 2) {
     profiles[0] = '\0';
   }
   not_above[kSharedCount + 1] = profiles;

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "install/folder_paths.h"
 #include "install/install_steps.h"
 #include "settings/settings_file.h"
 #include "support/sjis.h"
@@ -40,16 +41,6 @@ int Concat(char *out, size_t size, const char *a, const char *b, const char *c =
   return n < 0 || (size_t)n >= size ? -1 : 0;
 }
 
-// The path up to its last backslash (a character of its own); 0 when it has none.
-int ParentFolder(char *out, const char *path) {
-  const char *last = nullptr;
-  for (const char *p = FindSeparator(path, false); p; p = FindSeparator(p + 1, false)) last = p;
-  if (!last || (size_t)(last - path) >= kPathSize) return 0;
-  memcpy(out, path, last - path);
-  out[last - path] = '\0';
-  return 1;
-}
-
 int SpecialFolderPath(HWND owner, int csidl, char *out) {
   IMalloc *allocator = nullptr;
   if (FAILED(SHGetMalloc(&allocator))) return 0;
@@ -72,7 +63,7 @@ HRESULT CreateShellLink(const char *target, const char *link, const char *descri
   shell_link->SetPath(target);
   shell_link->SetDescription(description);
   char folder[kPathSize];
-  if (ParentFolder(folder, target)) shell_link->SetWorkingDirectory(folder);
+  if (ParentFolder(folder, sizeof folder, target)) shell_link->SetWorkingDirectory(folder);
   IPersistFile *file = nullptr;
   result = shell_link->QueryInterface(IID_IPersistFile, (void **)&file);
   if (SUCCEEDED(result)) {

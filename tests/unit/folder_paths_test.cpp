@@ -116,6 +116,17 @@ TEST(FolderGrantBatch, ThreeLines) {
   EXPECT_EQ(-1, FormatGrantBatch(out, 68, "C:\\%SYS%\\", "F", "c", "b"));
 }
 
+TEST(FolderChain, ParentFolder) {
+  char out[16];
+  ASSERT_EQ(1, ParentFolder(out, sizeof out, "C:\\Users\\player"));
+  EXPECT_STREQ("C:\\Users", out);
+  // ソ (83 5C) is no separator; a parent of 16 bytes does not fit 16.
+  ASSERT_EQ(1, ParentFolder(out, sizeof out, "C:\\\x83\x5C\\x"));
+  EXPECT_STREQ("C:\\\x83\x5C", out);
+  EXPECT_EQ(0, ParentFolder(out, sizeof out, "C:\x83\x5C"));
+  EXPECT_EQ(0, ParentFolder(out, sizeof out, "0123456789abcdef\\x"));
+}
+
 TEST(FolderGrantRule, PathWithin) {
   EXPECT_TRUE(PathWithin("C:\\WINDOWS", "C:\\Windows"));
   EXPECT_TRUE(PathWithin("c:\\windows\\", "C:\\Windows"));
