@@ -8,7 +8,6 @@
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 TITLE='名前テスト'
-MENU="$TITLE スタートアップ"
 GLOBAL=FernE2ENames
 PROGRAMS='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
 DESKTOP='C:\users\Public\Desktop'
@@ -75,16 +74,7 @@ install_into() {
   rm -f "$WORK/cacls.log"
   before=$(temp_workfolders)
   drive <<END || true
-launch${T}setup${T}$(winpath "$WORK/setup.exe")
-wait-window${T}setup${T}#32770${T}${MENU}${T}60000
-click-label${T}インストール
-wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
-type${T}1000${T}$folder
-click${T}1
-wait-box${T}setup${T}30000
-text
-click${T}6
-wait-closed${T}10000
+$(walk_to_copy "$WORK/setup.exe" "$TITLE" "$folder")
 wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
 click${T}1007
 click${T}1

@@ -5,7 +5,6 @@
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 TITLE='旧版テスト'
-MENU="$TITLE スタートアップ"
 GLOBAL=FernE2EXP
 COMMON_PROGRAMS='C:\ProgramData\Microsoft\Windows\Start Menu\Programs'
 COMMON_DESKTOP='C:\users\Public\Desktop'
@@ -45,20 +44,8 @@ wine_reg add 'HKCU\Software\Wine' /v Version /d winxp /f
 folder=$(winpath "$WORK/xp")
 before=$(workfolders)
 drive <<END || true
-launch${T}setup${T}$(winpath "$WORK/setup.exe")
-wait-window${T}setup${T}#32770${T}${MENU}${T}60000
-click-label${T}インストール
-wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
-type${T}1000${T}$folder
-click${T}1
-wait-box${T}setup${T}30000
-click${T}6
-wait-closed${T}10000
-wait-window${T}setup${T}#32770${T}ショートカットの作成${T}60000
-click${T}1
-wait-window${T}setup${T}#32770${T}インストール終了${T}30000
-click${T}1
-wait-exit${T}setup${T}30000
+$(walk_to_copy "$WORK/setup.exe" "$TITLE" "$folder")
+$(walk_from_copy 60000 1)
 END
 restore_version
 expect "exit${T}0"

@@ -286,7 +286,8 @@ pack_quietly() {
 }
 
 # walk_to_copy <setup.exe> <title> <folder>: driver lines of an installation from the
-# start up to Yes at the confirmation, with the folder typed into the folder dialog.
+# start up to Yes at the confirmation (whose text is printed), with the folder typed into
+# the folder dialog.
 walk_to_copy() {
   local T=$'\t'
   cat <<END
@@ -297,17 +298,19 @@ wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定$
 type${T}1000${T}$3
 click${T}1
 wait-box${T}setup${T}30000
+text
 click${T}6
 END
 }
 
-# walk_from_copy <ms>: driver lines from the copy to the end: no desktop shortcut, OK at the
-# completion, the exit. <ms> bounds the wait for the copy to finish.
+# walk_from_copy <ms> [<button>]: driver lines from the copy to the end: the shortcut
+# dialog answered with <button> (2, the default: no desktop shortcut; 1: OK as ticked), OK
+# at the completion, the exit. <ms> bounds the wait for the copy to finish.
 walk_from_copy() {
   local T=$'\t'
   cat <<END
 wait-window${T}setup${T}#32770${T}ショートカットの作成${T}$1
-click${T}2
+click${T}${2:-2}
 wait-window${T}setup${T}#32770${T}インストール終了${T}30000
 click${T}1
 wait-exit${T}setup${T}30000
