@@ -73,22 +73,34 @@ TEST(WorkFolder, TwoRunsInOneTickGetTwoFolders) {
 
 TEST(WorkFolder, EveryNameTakenLeavesItEmptyAndTheFoldersAlone) {
   // Every name that the next tick could give is taken by a folder of someone else's:
-  // start-up must not adopt one of them (and later empty it). Folders are made ahead of
-  // the clock until a whole pass is quicker than the margin, so the names stay taken.
+  // start-up must not adopt one of them (and later empty it). The folders are made for a
+  // window of ticks that starts two seconds ahead, then the test waits for the clock to
+  // reach it. (Making folders faster than the clock runs does not work everywhere: Wine
+  // makes a folder in a large folder more slowly than one a millisecond.)
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
-  const uint32_t kAhead = 400;
-  const uint32_t first = GetTickCount();
-  uint32_t made_to = first;  // folders exist for ticks [first, made_to)
-  char path[MAX_PATH];
-  for (;;) {
-    uint32_t now = GetTickCount();
-    for (; made_to < now + kAhead; made_to++) {
-      ASSERT_EQ(0, BuildWorkFolderPath(temp, made_to, path, sizeof path));
-      CreateDirectoryA(path, nullptr);
+  const uint32_t kWindow = 64 + 400;  // the attempts start-up makes, and slack to wake up
+  // Folders exist for ticks [first, made_to); they go however the test ends.
+  struct TakenNames {
+    const char *temp;
+    uint32_t first, made_to;
+    ~TakenNames() {
+      char path[MAX_PATH];
+      for (uint32_t tick = first; tick != made_to; tick++) {
+        BuildWorkFolderPath(temp, tick, path, sizeof path);
+        RemoveDirectoryA(path);
+      }
     }
-    if (GetTickCount() - now < kAhead / 4) break;
+  } taken{temp, GetTickCount() + 2000, 0};
+  const uint32_t first = taken.first;
+  char path[MAX_PATH];
+  for (taken.made_to = first; taken.made_to != first + kWindow; taken.made_to++) {
+    ASSERT_EQ(0, BuildWorkFolderPath(temp, taken.made_to, path, sizeof path));
+    CreateDirectoryA(path, nullptr);
   }
+  ASSERT_LT((int32_t)(GetTickCount() - first), 0) << "making the folders took over 2 s";
+  while ((int32_t)(GetTickCount() - first) < 0) Sleep(1);
+  ASSERT_LT(GetTickCount() - first, kWindow - 64 - 50) << "the test woke too late";
   ASSERT_EQ(0, BuildWorkFolderPath(temp, GetTickCount() + 10, path, sizeof path));
   char precious[MAX_PATH];
   snprintf(precious, sizeof precious, "%s\\keep.txt", path);
@@ -103,10 +115,6 @@ TEST(WorkFolder, EveryNameTakenLeavesItEmptyAndTheFoldersAlone) {
   RemoveWorkFolder();
   EXPECT_TRUE(Exists(precious));
   DeleteFileA(precious);
-  for (uint32_t tick = first; tick != made_to; tick++) {
-    BuildWorkFolderPath(temp, tick, path, sizeof path);
-    RemoveDirectoryA(path);
-  }
 }
 
 TEST(PlainFileSearch, ReturnsFilesWithFolderPartAndSkipsFolders) {
