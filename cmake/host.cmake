@@ -32,7 +32,21 @@ target_link_libraries(unit_tests PRIVATE fernpack_lib GTest::gtest GTest::gtest_
 target_compile_definitions(unit_tests PRIVATE
   FERN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" FERNPACK_PATH="$<TARGET_FILE:fernpack>")
 add_dependencies(unit_tests fernpack)
+# The 32-bit build (cmake/host-i386.cmake) makes only the programs; the 64-bit build's
+# test run starts them (scripts/unit-i386.sh).
+if(CMAKE_CROSSCOMPILING)
+  return()
+endif()
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# The same unit tests built as 32-bit x86 programs, where the private 32-bit root exists.
+set(FERN_HOST32_DIR "" CACHE PATH "Build directory of the 32-bit unit tests")
+if(FERN_HOST32_DIR)
+  add_test(NAME unit_i386.unit_tests
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/unit-i386.sh ${FERN_HOST32_DIR})
+  set_tests_properties(unit_i386.unit_tests PROPERTIES LABELS unit TIMEOUT 900
+    SKIP_RETURN_CODE 77)
+endif()
 
 # Windows-side tests, when the Windows build directory is known.
 set(FERN_WIN32_DIR "" CACHE PATH "Build directory of the Windows build the tests run")
@@ -54,6 +68,15 @@ if(FERN_WIN32_DIR)
   set_tests_properties(win32.unit_tests PROPERTIES LABELS win32 TIMEOUT 300
     FIXTURES_REQUIRED picture
     ENVIRONMENT "FERN_PICTURE_FIXTURE_DIR=${PICTURE_FIXTURE_DIR};FERN_SAMPLE_PACKAGE=${PICTURE_FIXTURE_DIR}/sample-setup.exe")
+  # The same Windows tests as the shipped 32-bit program, in a WoW64 prefix from the
+  # private 32-bit root (skipped, with the reason, where it cannot run).
+  if(FERN_I686_DIR AND NOT FERN_I686_DIR STREQUAL FERN_WIN32_DIR)
+    add_test(NAME win32.unit_tests_i686
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${FERN_I686_DIR}/fernstall_tests.exe)
+    set_tests_properties(win32.unit_tests_i686 PROPERTIES LABELS win32 TIMEOUT 300
+      FIXTURES_REQUIRED picture SKIP_RETURN_CODE 77
+      ENVIRONMENT "FERN_WOW64=1;FERN_PICTURE_FIXTURE_DIR=${PICTURE_FIXTURE_DIR};FERN_SAMPLE_PACKAGE=${PICTURE_FIXTURE_DIR}/sample-setup.exe")
+  endif()
   file(GLOB SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.sh)
   foreach(script ${SCENARIOS})
     get_filename_component(name ${script} NAME_WE)
@@ -61,6 +84,8 @@ if(FERN_WIN32_DIR)
     set_tests_properties(e2e.${name} PROPERTIES LABELS e2e TIMEOUT 1500 RUN_SERIAL TRUE SKIP_RETURN_CODE 77
       ENVIRONMENT "FERN_SOURCE_DIR=${CMAKE_SOURCE_DIR};FERN_WIN32_DIR=${FERN_WIN32_DIR};FERN_I686_DIR=${FERN_I686_DIR};FERNPACK=$<TARGET_FILE:fernpack>")
   endforeach()
+  # The shipped programs' whole road: a bound well inside CI's time, even under emulation.
+  set_tests_properties(e2e.genuine_i686_test PROPERTIES TIMEOUT 900)
 endif()
 
 # cmake --install: fernpack, the man page and the guide, and the Windows programs that

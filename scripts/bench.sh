@@ -8,9 +8,8 @@
 # FERN_BENCH_BIG_MB size of the large start-up package in MB (default 1024)
 # FERN_BENCH_ROUNDS rounds of each timed loop, the best kept (default 5)
 #
-# Windows programs run under Wine: the 32-bit build where this machine runs 32-bit Wine
-# natively, else the x86-64 build of the same sources (scripts/i386-support.sh). The
-# stub's size is always the 32-bit deliverable's.
+# Windows programs run under 64-bit Wine as the x86-64 build of the same sources
+# (scripts/wine-env.sh). The stub's size is always the 32-bit deliverable's.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bench_dir=$(cd "$1" && pwd)

@@ -29,27 +29,25 @@ disc "$win32_dir" "$game"
   --uninstaller "$win32_dir/UnInst.exe"
 "$host_dir/fernpack" list build/sample-setup.exe
 
-[ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
-source scripts/wine-env.sh
+# The shipped 32-bit installer, in a 64-bit prefix with its 32-bit half, where the private
+# 32-bit root can run it (scripts/i386-support.sh); else the 64-bit build of the same
+# sources.
+source scripts/i386-support.sh
 package=build/sample-setup.exe
-if ! fern_native_i386; then
-  # 32-bit Windows processes run under emulation here, if at all, and take minutes to
-  # start; the demo runs the 64-bit build of the same installer unless asked otherwise.
-  if [ -z "${FERN_DEMO_I686:-}" ]; then
-    game=build/demo-game64
-    disc "$FERN_WINTEST_DIR" "$game"
-    "$host_dir/fernpack" pack "$game" -o build/sample-setup64.exe --quiet \
-      --stub "$FERN_WINTEST_DIR/fernstall.exe" --uninstaller "$FERN_WINTEST_DIR/UnInst.exe"
-    package=build/sample-setup64.exe
-    echo "demo: running $package (the 64-bit build; FERN_DEMO_I686=1 runs the 32-bit one)"
-  else
-    reason=$(fern_i686_unavailable)
-    if [ -n "$reason" ]; then
-      echo "demo: FERN_DEMO_I686 is set, but the 32-bit installer cannot run here: $reason" >&2
-      exit 1
-    fi
-    export WINEPREFIX=$top/build/wineprefix-wow64 FERN_WOW64=1
-  fi
+reason=$(fern_i686_unavailable)
+if [ -z "$reason" ]; then
+  export FERN_WOW64=1
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo-wow64
+  source scripts/wine-env.sh
+else
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
+  source scripts/wine-env.sh
+  game=build/demo-game64
+  disc "$FERN_WINTEST_DIR" "$game"
+  "$host_dir/fernpack" pack "$game" -o build/sample-setup64.exe --quiet \
+    --stub "$FERN_WINTEST_DIR/fernstall.exe" --uninstaller "$FERN_WINTEST_DIR/UnInst.exe"
+  package=build/sample-setup64.exe
+  echo "demo: running $package, the 64-bit build: the 32-bit installer cannot run here ($reason)"
 fi
 wine_prefix_ready
 

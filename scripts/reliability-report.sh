@@ -11,8 +11,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-source scripts/i386-support.sh
-if fern_native_i386; then wintest=build/win32; else wintest=build/win64; fi
+wintest=build/win64
 logs=build/reliability
 mkdir -p "$logs"
 out=docs/reliability.md

@@ -4,9 +4,11 @@
 #
 # Two steps. The required one installs everything the build, the native tests, the 64-bit
 # Windows tests and the scenario tests need; if it fails, set-up fails with the package
-# manager's message. The optional one brings 32-bit Wine (and, on kernels that refuse
-# 32-bit programs, qemu-user to run it); when it cannot be had, one line says so and the
-# genuine 32-bit scenario is skipped.
+# manager's message. The second makes the private 32-bit root that runs the shipped i686
+# programs (scripts/i386-root.sh: nothing is installed for i386, the machine's packages
+# and apt sources stay as they are) and, where the kernel refuses 32-bit programs,
+# registers the root's qemu-i386 for them; when that cannot be done, one line says why
+# and the 32-bit runs are skipped with that reason.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/i386-support.sh"
@@ -16,7 +18,7 @@ required=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth locales fonts-ipafont-gothic
-  zlib1g-dev libdeflate-dev libpng-dev libunistring-dev googletest libgtest-dev
+  zlib1g-dev libdeflate-dev libpng-dev libunistring-dev googletest libgtest-dev g++-multilib
   imagemagick xdotool file python3
   clang libclang-rt-14-dev cppcheck osslsigncode openssl
 )
@@ -81,41 +83,22 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   as_root locale-gen
 fi
 
-# The optional step: 32-bit Wine. Tried once per machine state; a failed try is remembered
-# for a day so that every make does not wait on the mirror again.
-optional_done=/var/tmp/fernstall-wine32-tried
-optional=(wine32:i386)
-fern_kernel_i386 || [ -e "$fern_binfmt_entry" ] || optional+=(qemu-user-static)
-mapfile -t missing < <(missing_of "${optional[@]}")
-if [ ${#missing[@]} -gt 0 ] && [ -n "$(find "$optional_done" -mmin -1440 2>/dev/null)" ]; then
-  echo "setup: 32-bit Wine is missing ($(cat "$optional_done")); the 32-bit installer scenario" \
-    "is skipped, everything else runs on the 64-bit build (remove $optional_done to try again)"
-elif [ ${#missing[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    as_root dpkg --add-architecture i386
-    updated=
+# The second step: the private 32-bit root, and the emulation where the kernel needs it.
+# A failure is kept in build/i386-root.why, which the skipped tests print.
+emulate=
+fern_kernel_i386 || emulate=--emulator
+if why=$(bash "$here/i386-root.sh" "$fern_i386_root" $emulate); then
+  rm -f "$fern_i386_root.why"
+  if [ -n "$emulate" ] && ! fern_i386_emulated; then
+    if as_root bash -c "source '$here/i386-support.sh'; fern_enable_i386_emulation" 2>/dev/null; then
+      echo "setup: this kernel cannot run 32-bit programs; registered the root's qemu-i386 for them"
+    else
+      echo "setup: this kernel cannot run 32-bit programs and qemu-i386 could not be registered;" \
+        "the 32-bit runs will be skipped"
+    fi
   fi
-  apt_update
-  log=$(mktemp)
-  if as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-      "${missing[@]}" >"$log" 2>&1; then
-    rm -f "$optional_done"
-  else
-    reason=$(grep -m1 -E '^E: |depends on|Depends:' "$log" | sed 's/^ *//' | cut -c1-100)
-    echo "${reason:-apt-get install failed}" | as_root tee "$optional_done" >/dev/null
-    echo "setup: 32-bit Wine could not be installed (${missing[*]}: ${reason:-apt-get install failed});" \
-      "the 32-bit installer scenario will be skipped, everything else runs on the 64-bit build"
-  fi
-  rm -f "$log"
-fi
-
-# Kernels that refuse 32-bit programs get the 32-bit Wine loader through qemu-user.
-if [ -z "$(missing_of wine32:i386)" ] && ! fern_kernel_i386 && [ ! -e "$fern_binfmt_entry" ]; then
-  if [ -x /usr/bin/qemu-i386-static ] \
-      && as_root bash -c "source '$here/i386-support.sh'; fern_enable_i386_emulation" 2>/dev/null; then
-    echo "setup: this kernel cannot run 32-bit programs; registered qemu-i386 for them"
-  else
-    echo "setup: this kernel cannot run 32-bit programs and qemu-i386 could not be registered;" \
-      "the 32-bit installer scenario will be skipped, everything else runs on the 64-bit build"
-  fi
+else
+  mkdir -p "$(dirname "$fern_i386_root")"
+  echo "$why" > "$fern_i386_root.why"
+  echo "setup: warning: the private 32-bit root could not be made ($why); the 32-bit runs will be skipped"
 fi

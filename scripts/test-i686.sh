@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs the scenario tests against the 32-bit installer itself on a machine whose kernel
-# cannot run 32-bit programs: the installer's process runs under qemu-user through a
-# 64-bit Wine prefix with its 32-bit half installed; the UI driver stays 64-bit. Every
-# start of the installer then takes minutes, so this is a target of its own.
+# Runs scenario tests against the shipped 32-bit installer (by default the start-up
+# scenarios, else those named after the two build folders), in the WoW64 prefix from the
+# private 32-bit root; the UI driver and the helper programs are the 32-bit ones too.
+# make test runs only the genuine road this way (tests/e2e/genuine_i686_test.sh); the
+# other scenarios read the registry's 64-bit view and the 64-bit system folder, which a
+# 32-bit installer does not write.
 set -euo pipefail
 host_dir=${1:-build/host}
 win32_dir=${2:-build/win32}
@@ -16,15 +18,11 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 top=$(cd "$(dirname "$0")/.." && pwd)
+export FERN_WOW64=1
 source "$top/scripts/wine-env.sh"
-if fern_native_i386; then
-  echo "this machine runs 32-bit Wine natively: make test already runs the 32-bit installer"
-  exit 0
-fi
-export WINEPREFIX=$top/build/wineprefix-wow64 FERN_WOW64=1
 wine_prefix_ready
-export FERN_SOURCE_DIR=$top FERN_WIN32_DIR=$FERN_WINTEST_DIR FERNPACK=$top/$host_dir/fernpack
-export FERN_STUB=$top/$win32_dir/fernstall.exe
+export FERN_SOURCE_DIR=$top FERN_WIN32_DIR=$top/$win32_dir FERN_I686_DIR=$top/$win32_dir
+export FERNPACK=$top/$host_dir/fernpack
 status=0
 for scenario in "${@:3}"; do
   bash "$top/tests/e2e/$scenario" || status=1
