@@ -48,18 +48,6 @@ cleanup() {
 cleanup
 on_exit cleanup
 
-# wait_for <seconds> <command>: polls until the command succeeds; its last answer.
-wait_for() {
-  local limit=$1 i
-  shift
-  for ((i = 0; i < limit * 4; i++)); do
-    "$@" && return 0
-    sleep 0.25
-  done
-  "$@"
-}
-not() { ! "$@"; }
-
 scenario "the programs are the shipped 32-bit ones"
 for program in "$STUB" "$WIN_DIR/UnInst.exe" "$WIN_DIR/fernquest.exe"; do
   check "$(basename "$program") is a 32-bit program" \

@@ -53,17 +53,6 @@ pack_quietly "$WORK/game" "$WORK/setup.exe"
 expected=$WORK/expected
 "$FERNPACK" extract "$WORK/setup.exe" "$expected" > /dev/null
 
-# wait_for <seconds> <command>: polls until the command succeeds; its last answer.
-wait_for() {
-  local limit=$1 i
-  shift
-  for ((i = 0; i < limit * 4; i++)); do
-    "$@" && return 0
-    sleep 0.25
-  done
-  "$@"
-}
-
 # The WorkFolders in the temp folder the installer uses.
 temp_workfolders() { find "$TEMP_DIR" -maxdepth 1 -name 'TempQVInstallFolder_*' | wc -l; }
 

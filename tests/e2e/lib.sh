@@ -75,6 +75,19 @@ check() {
   fi
 }
 
+# wait_for <seconds> <command>: polls until the command succeeds; its last answer.
+wait_for() {
+  local limit=$1 i
+  shift
+  for ((i = 0; i < limit * 4; i++)); do
+    "$@" && return 0
+    sleep 0.25
+  done
+  "$@"
+}
+
+not() { ! "$@"; }
+
 scenario() {
   CURRENT=$1
   echo "--- $1"

@@ -29,7 +29,6 @@ PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 TEMP_DIR=$(wine_temp_dir)
 
 reg_has() { "$FERN_WINE" reg query "$@" >/dev/null 2>&1; }
-not() { ! "$@"; }
 had_pending=0
 reg_has "$PENDING_KEY" /v PendingFileRenameOperations && had_pending=1
 copies_before=$(ls "$TEMP_DIR" 2>/dev/null | grep -c '^UnInst_.*\.exe$' || true)
