@@ -37,7 +37,7 @@ package=build/sample-setup.exe
 reason=$(fern_i686_unavailable)
 if [ -z "$reason" ]; then
   export FERN_WOW64=1
-  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo-wow64
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export FERN_WOW64_PREFIX=$top/build/wineprefix-demo-wow64
   source scripts/wine-env.sh
 else
   [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo

@@ -6,14 +6,15 @@
 #                      quiet, no desktop integration, no downloads
 # By default the 64-bit build of the sources runs in a 64-bit prefix. With FERN_WOW64=1
 # the shipped 32-bit build runs in a 64-bit prefix with its 32-bit half (WoW64), from the
-# private 32-bit root (i386-support.sh).
+# private 32-bit root (i386-support.sh): always a prefix of its own (FERN_WOW64_PREFIX,
+# default build/wineprefix-wow64), never the 64-bit one that a caller may have exported.
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$top/scripts/i386-support.sh"
 export WINEARCH=win64
 if [ -n "${FERN_WOW64:-}" ]; then
   fern_wow64_env
   export FERN_WINTEST_DIR=$top/build/win32
-  export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix-wow64}
+  export WINEPREFIX=${FERN_WOW64_PREFIX:-$top/build/wineprefix-wow64}
 else
   export FERN_WINE=/usr/lib/wine/wine64 FERN_WINTEST_DIR=$top/build/win64
   export WINELOADER=/usr/lib/wine/wine64
