@@ -72,7 +72,7 @@ click${T}1001
 sleep${T}2000
 key${T}27
 sleep${T}500
-wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}1000
+wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}10000
 click${T}1000
 wait-exit${T}setup${T}20000
 END
@@ -115,7 +115,7 @@ wait-box${T}setup${T}20000
 text
 click${T}1
 wait-closed${T}10000
-wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}1000
+wait-window${T}setup${T}#32770${T}メニュー試験 スタートアップ${T}10000
 controls
 post-quit${T}setup${T}7
 wait-exit${T}setup${T}20000
