@@ -14,6 +14,7 @@
 #include "settings/settings_file.h"
 #include "support/dll_search.h"
 #include "support/messages.h"
+#include "support/wide_win32.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ void ReleaseCom() { CoUninitialize(); }
 // it, after saying so, or silently when it cannot be created at all.
 void GuardSingleInstance() {
   const char *title = GetStartupTitle();
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, title);
+  HANDLE mutex = SjisCreateMutex(title, TRUE);
   if (mutex == nullptr) {
     RemoveWorkFolder();
     exit(0);
@@ -34,7 +35,7 @@ void GuardSingleInstance() {
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     char text[kMessageSize];
     snprintf(text, sizeof text, "[ %s ] は既に起動中です", title);
-    MessageBoxA(nullptr, text, GetTitleBar(), MB_ICONERROR);
+    SjisMessageBox(nullptr, text, GetTitleBar(), MB_ICONERROR);
     RemoveWorkFolder();
     exit(0);
   }

@@ -12,11 +12,12 @@
 #include "picture/surface.h"
 #include "settings/settings_file.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
 
-const char kMenuTemplate[] = "MAINDIALOG";
+const wchar_t kMenuTemplate[] = L"MAINDIALOG";
 const char kMenuPictureName[] = "insttscr.rct";
 
 // The menu's module state: one menu per process, on the user-interface thread.
@@ -35,7 +36,7 @@ Menu g_menu;
 // Path of name beside the installer's own executable (the disc), or -1.
 int PathBesideInstaller(const char *name, char *out, size_t size) {
   char module[kPathSize];
-  DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+  DWORD length = SjisGetModuleFileName(nullptr, module, sizeof module);
   if (length == 0 || length >= sizeof module) return -1;
   return BuildPathBeside(module, name, out, size);
 }
@@ -43,7 +44,7 @@ int PathBesideInstaller(const char *name, char *out, size_t size) {
 int DiscHasDirectXFolder() {
   char folder[kPathSize];
   if (PathBesideInstaller(kDirectXFolder, folder, sizeof folder) != 0) return 0;
-  DWORD attributes = GetFileAttributesA(folder);
+  DWORD attributes = SjisGetFileAttributes(folder);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -82,14 +83,14 @@ void OnInitDialog(HWND window) {
   g_menu.window = window;
   SetOwnerWindow(window);
   CenterWindow(window);
-  SetWindowTextA(window, GetStartupTitle());
+  SjisSetWindowText(window, GetStartupTitle());
 
   GetSetting("INSTREADME", g_menu.text, sizeof g_menu.text, kNoReadmeLabel);
   AssignMenuSlots(&g_menu.state, DiscHasDirectXFolder(), g_menu.text);
   for (int slot = 0; slot < kMenuSlotCount; slot++) {
     HWND button = GetDlgItem(window, kMenuButtonIds[slot]);
     if (slot < g_menu.state.used) {
-      SetWindowTextA(button, g_menu.state.label[slot]);
+      SjisSetWindowText(button, g_menu.state.label[slot]);
     } else if (button != nullptr) {
       DestroyWindow(button);
     }
@@ -99,7 +100,7 @@ void OnInitDialog(HWND window) {
   // the default-button look, and not through synthesised key presses, which would reach
   // whatever window had the focus.
   HWND top = GetDlgItem(window, kMenuButtonIds[g_menu.state.used - 1]);
-  if (top != nullptr) SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)top, TRUE);
+  if (top != nullptr) SendMessageW(window, WM_NEXTDLGCTL, (WPARAM)top, TRUE);
 
   g_menu.picture = LoadRctPicture(kMenuPictureName);
   if (g_menu.picture != nullptr) {
@@ -146,11 +147,11 @@ INT_PTR CALLBACK MainMenuProc(HWND window, UINT message, WPARAM wparam, LPARAM) 
 
 int RunMainMenu(HINSTANCE instance) {
   for (;;) {
-    INT_PTR result = DialogBoxParamA(instance, kMenuTemplate, nullptr, MainMenuProc, 0);
+    INT_PTR result = DialogBoxParamW(instance, kMenuTemplate, nullptr, MainMenuProc, 0);
     // The dialog's loop leaves a WM_QUIT it met in the queue and ends; the program then
     // ends with its code, as when messages are drained during long work.
     MSG quit;
-    if (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) exit((int)quit.wParam);
+    if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) exit((int)quit.wParam);
     if (result == 0) return 0;
     // Showing it again would fail again without end.
     if (result == -1) return -1;

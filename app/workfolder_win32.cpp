@@ -1,9 +1,12 @@
 #include <windows.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "app/workfolder.h"
+#include "support/messages.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 
 namespace {
 
@@ -17,7 +20,7 @@ const int kNameAttempts = 64;
 
 struct PlainFileSearch {
   HANDLE handle = INVALID_HANDLE_VALUE;
-  int step = -1;  // -1 ended, 1 first result pending, 0 next step calls FindNextFileA
+  int step = -1;  // -1 ended, 1 first result pending, 0 next step calls SjisFindNextFile
   char pattern[kPathSize];
   WIN32_FIND_DATAA found;
   char result[kPathSize];
@@ -51,10 +54,17 @@ const char *StartFolder() { return g_start_folder; }
 
 void CreateWorkFolder() {
   g_start_folder[0] = '\0';
-  GetCurrentDirectoryA(kPathSize - 1, g_start_folder);
+  SjisGetCurrentDirectory(kPathSize - 1, g_start_folder);
   char temp_path[kPathSize];
   temp_path[0] = '\0';
-  DWORD got = GetTempPathA(kPathSize - 1, temp_path);
+  DWORD got = SjisGetTempPath(kPathSize - 1, temp_path);
+  if (got == 0 && GetLastError() == ERROR_NO_UNICODE_TRANSLATION) {
+    // The temp folder's name has a character Shift-JIS cannot write, and no short form:
+    // nothing can be unpacked, and a name with "?" in its place would be another folder.
+    ErrorBox("一時フォルダの名前に使用できない文字が含まれているため、起動できません。\n"
+             "環境変数 TEMP を半角英数字だけのフォルダに設定して下さい。");
+    exit(-1);
+  }
   if (got == 0 || got >= kPathSize - 1) temp_path[0] = '\0';
   // Milliseconds since the system started, from kernel32 (which every process loads from
   // the system folder) rather than the multimedia library, whose DLL is not among those
@@ -68,8 +78,8 @@ void CreateWorkFolder() {
       g_work_folder[0] = '\0';
       return;
     }
-    if (CreateDirectoryA(g_work_folder, nullptr)) {
-      SetCurrentDirectoryA(g_work_folder);
+    if (SjisCreateDirectory(g_work_folder)) {
+      SjisSetCurrentDirectory(g_work_folder);
       return;
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
@@ -80,22 +90,22 @@ void CreateWorkFolder() {
 }
 
 void RemoveWorkFolder() {
-  SetCurrentDirectoryA(g_start_folder);
+  SjisSetCurrentDirectory(g_start_folder);
   if (g_work_folder[0] == '\0') return;
   DeleteFolderFiles(g_work_folder, "*.*");
-  RemoveDirectoryA(g_work_folder);
+  SjisRemoveDirectory(g_work_folder);
 }
 
 void DeleteFolderFiles(const char *folder, const char *pattern) {
   char saved[kPathSize];
   saved[0] = '\0';
-  GetCurrentDirectoryA(kPathSize, saved);
+  SjisGetCurrentDirectory(kPathSize, saved);
   // Deleting "*.*" anywhere but in the folder asked for would destroy unrelated files.
-  if (!SetCurrentDirectoryA(folder)) return;
+  if (!SjisSetCurrentDirectory(folder)) return;
   if (FirstPlainFile(pattern) == 0) {
-    while (const char *path = NextPlainFile()) DeleteFileA(path);
+    while (const char *path = NextPlainFile()) SjisDeleteFile(path);
   }
-  SetCurrentDirectoryA(saved);
+  SjisSetCurrentDirectory(saved);
 }
 
 int FirstPlainFile(const char *pattern) {
@@ -103,7 +113,7 @@ int FirstPlainFile(const char *pattern) {
   g_search.handle = INVALID_HANDLE_VALUE;
   g_search.step = -1;
   CopyText(g_search.pattern, pattern, sizeof g_search.pattern);
-  HANDLE handle = FindFirstFileA(g_search.pattern, &g_search.found);
+  HANDLE handle = SjisFindFirstFile(g_search.pattern, &g_search.found);
   if (handle == INVALID_HANDLE_VALUE) return 1;
   g_search.handle = handle;
   g_search.step = 1;
@@ -115,7 +125,7 @@ const char *NextPlainFile() {
   for (;;) {
     if (g_search.step == 1) {
       g_search.step = 0;
-    } else if (!FindNextFileA(g_search.handle, &g_search.found)) {
+    } else if (!SjisFindNextFile(g_search.handle, &g_search.found)) {
       FindClose(g_search.handle);
       g_search.handle = INVALID_HANDLE_VALUE;
       g_search.step = -1;

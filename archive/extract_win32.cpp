@@ -10,6 +10,7 @@
 #include "archive/progress_window.h"
 #include "support/messages.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 
 namespace {
 
@@ -33,8 +34,8 @@ bool DriveIsFull(const char *path) {
   }
   if (last == nullptr) return false;
   last[1] = '\0';
-  ULARGE_INTEGER available, total, total_free;
-  if (!GetDiskFreeSpaceExA(folder, &available, &total, &total_free)) return false;
+  ULARGE_INTEGER available;
+  if (!SjisGetDiskFreeSpaceEx(folder, &available)) return false;
   return available.QuadPart < (ULONGLONG)kArchiveBlockSize;
 }
 
@@ -78,7 +79,7 @@ int PackageSpaceNeeded(uint64_t *bytes) {
 
 bool OpenPackageArchive(PackageReader *reader) {
   char path[kPathSize];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  DWORD length = SjisGetModuleFileName(nullptr, path, sizeof path);
   if (length == 0 || length >= sizeof path) {
     memset(reader, 0, sizeof *reader);
     return false;

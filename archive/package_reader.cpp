@@ -59,7 +59,7 @@ int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
 
 ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
   memset(reader, 0, sizeof *reader);
-  reader->file = fopen(path, "rb");
+  reader->file = FileOpen(path, "rb");
   if (reader->file == nullptr) return Fail(reader, kArchiveDamaged, "cannot open the file");
   unsigned char trailer[kTrailerSize];
   int64_t file_size = -1;
@@ -232,7 +232,7 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
   uint64_t file_time = 0;
   ArchiveResult result = ReadEntryTime(reader, &file_time);
   if (result != kArchiveOk) return result;
-  FILE *output = fopen(path, "wb");
+  FILE *output = FileOpen(path, "wb");
   if (output == nullptr) return WriteFailed(reader, path, "cannot create the output file");
   if (observer != nullptr && observer->file_started != nullptr) {
     observer->file_started(observer->context, path, entry->unpacked_size);

@@ -4,6 +4,7 @@
 
 #include "archive/progress_units.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -28,14 +29,14 @@ struct CopyWindowState {
 };
 CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, "", 0, false, false, 0, 0};
 
-const char kTemplateName[] = "COPYINGDELUX";
-const char kAnimationName[] = "AVI_FILECOPY";
+const wchar_t kTemplateName[] = L"COPYINGDELUX";
+const wchar_t kAnimationName[] = L"AVI_FILECOPY";
 
 // Ranges go to the bars as 32-bit numbers (PBM_SETRANGE32): the 16-bit pair of
 // PBM_SETRANGE cannot hold the unit count of a package over 8 GiB. Results are not
 // checked; a bar that refuses a value just shows less.
 void SetBarRange(HWND dialog, int id, int32_t high) {
-  SendDlgItemMessageA(dialog, id, PBM_SETRANGE32, 0, (LPARAM)high);
+  SendDlgItemMessageW(dialog, id, PBM_SETRANGE32, 0, (LPARAM)high);
   if (id == kFileBarId) {
     g_copy.file_high = high;
     g_copy.file_position = -1;
@@ -52,13 +53,13 @@ void SetBarPosition(HWND dialog, int id, int32_t position) {
   int32_t *last = id == kFileBarId ? &g_copy.file_position : &g_copy.total_position;
   if (*last == position) return;
   *last = position;
-  SendDlgItemMessageA(dialog, id, PBM_SETPOS, (WPARAM)position, 0);
+  SendDlgItemMessageW(dialog, id, PBM_SETPOS, (WPARAM)position, 0);
 }
 
 BOOL OnInitDialog(HWND dialog) {
   CenterWindow(dialog);
   // The template's placeholder stays hidden until the first file starts.
-  SendDlgItemMessageA(dialog, kFilePathId, WM_SETTEXT, 0, (LPARAM) "");
+  SendDlgItemMessageW(dialog, kFilePathId, WM_SETTEXT, 0, (LPARAM)L"");
   SetBarRange(dialog, kFileBarId, 1);
   SetBarPosition(dialog, kFileBarId, 0);
   SetBarRange(dialog, kTotalBarId, 1);
@@ -66,9 +67,9 @@ BOOL OnInitDialog(HWND dialog) {
   // Without an instance handle the clip comes from the module that created the control,
   // the one holding the template. A missing clip leaves the area empty.
   g_copy.animation = GetDlgItem(dialog, kAnimationId);
-  SendMessageA(g_copy.animation, ACM_OPENA, 0, (LPARAM)kAnimationName);
+  SendMessageW(g_copy.animation, ACM_OPENW, 0, (LPARAM)kAnimationName);
   // Repeat without end, from frame 0 to the last frame.
-  SendMessageA(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
+  SendMessageW(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
   ShowWindow(g_copy.animation, SW_SHOW);
   return TRUE;
 }
@@ -77,7 +78,7 @@ BOOL OnInitDialog(HWND dialog) {
 // nothing is rolled back, so the copy goes on to the end.
 void OnCancel() {
   g_copy.cancelled = 1;
-  SendMessageA(g_copy.animation, ACM_STOP, 0, 0);
+  SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
 }
 
 INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -103,7 +104,7 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 // manifest still binds the name to the side-by-side version 6. It stays loaded.
 void RegisterCommonControls(DWORD classes_wanted) {
   typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX *);
-  HMODULE controls = LoadLibraryA("comctl32.dll");
+  HMODULE controls = LoadLibraryW(L"comctl32.dll");
   if (controls == nullptr) return;  // the dialog then fails to open: no window, as documented
   InitProc init = reinterpret_cast<InitProc>(
       reinterpret_cast<void *>(GetProcAddress(controls, "InitCommonControlsEx")));
@@ -121,7 +122,7 @@ HWND OpenCopyProgressWindow(int64_t total) {
   // cheap and repeatable.
   RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
   HWND owner = OwnerWindow();
-  g_copy.window = CreateDialogParamA(OwnerInstance(), kTemplateName, owner, CopyDialogProc, 0);
+  g_copy.window = CreateDialogParamW(OwnerInstance(), kTemplateName, owner, CopyDialogProc, 0);
   if (g_copy.window == nullptr) return nullptr;
   PumpMessages();
   SetBarRange(g_copy.window, kTotalBarId, TotalBarHigh(total));
@@ -153,7 +154,7 @@ void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
   if (window != nullptr) {
     if (g_copy.file_pending) {
       g_copy.file_pending = false;
-      SendDlgItemMessageA(window, kFilePathId, WM_SETTEXT, 0, (LPARAM)g_copy.path);
+      SjisSetDlgItemText(window, kFilePathId, g_copy.path);
       SetBarRange(window, kFileBarId, g_copy.next_file_high);
     }
     SetBarPosition(window, kFileBarId, BarPosition(file_bytes, g_copy.file_high));

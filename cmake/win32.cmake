@@ -81,7 +81,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
-add_executable(fernstall_tests ${WIN32_TEST_SOURCES})
+# The conversion cases run here too, against Windows' own code page tables.
+add_executable(fernstall_tests ${WIN32_TEST_SOURCES} tests/unit/wide_text_test.cpp)
 target_link_libraries(fernstall_tests PRIVATE fern_win32 gtest gtest_main)
 target_link_options(fernstall_tests PRIVATE ${WIN32_LINK_OPTIONS})
 

@@ -4,6 +4,7 @@
 
 #include "install/install_steps.h"
 #include "settings/settings_file.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -21,8 +22,8 @@ INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wparam, 
   switch (message) {
     case WM_INITDIALOG:
       if (GetDlgItem(dialog, kReadmeBox)) {
-        SendDlgItemMessageA(dialog, kReadmeBox, BM_SETCHECK, BST_UNCHECKED, 0);
-        SetDlgItemTextA(dialog, kReadmeBox, g_completion.readme_label);
+        SendDlgItemMessageW(dialog, kReadmeBox, BM_SETCHECK, BST_UNCHECKED, 0);
+        SjisSetDlgItemText(dialog, kReadmeBox, g_completion.readme_label);
       }
       CenterWindow(dialog);
       return TRUE;
@@ -50,7 +51,7 @@ int ShowCompletionDialog() {
   HINSTANCE instance = OwnerInstance();
   g_completion.readme_chosen = 0;
   bool offered = g_completion.readme_label[0] != '-';
-  DialogBoxParamA(instance, offered ? "ENDINSTALL_VISTA" : "ENDINSTALL_VISTA_SHORT", owner,
+  DialogBoxParamW(instance, offered ? L"ENDINSTALL_VISTA" : L"ENDINSTALL_VISTA_SHORT", owner,
                   CompletionDialogProc, 0);
   if (!offered) g_completion.readme_chosen = 0;
   return g_completion.readme_chosen;

@@ -11,6 +11,7 @@
 #include "settings/settings_file.h"
 #include "support/messages.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -18,16 +19,21 @@ namespace {
 enum {
   kFolderEdit = 1000,
   kBrowseButton = 1021,
-  kSavedFolderSize = 520,  // GetCurrentDirectoryA's limit for the folder restored at the end
+  kSavedFolderSize = 520,  // the limit for the folder restored at the end
 };
 
-const char kBrowseTitle[] = "フォルダを作成する場所を選択してください";
+const wchar_t kBrowseTitle[] = L"フォルダを作成する場所を選択してください";
 const char kNetworkMessage[] =
     "ネットワークドライブには対応していません。\nローカルドライブを選択して下さい。";
 const char kRootMessage[] = "ルートにはインストールできません";
 const char kTooLongMessage[] =
     "インストール先のフォルダ名が長すぎます。\nもっと短いフォルダを指定して下さい。";
 const char kConfirmQuestion[] = "[%s]にインストールします";
+// A typed name with a character that Shift-JIS cannot write (the game's own files and
+// settings name the folder in Shift-JIS).
+const char kCharacterMessage[] =
+    "インストール先のフォルダ名に使用できない文字が含まれています。\n"
+    "別のフォルダを指定して下さい。";
 
 // Module state: the folder text while it is chosen. Rebuilt by every ChooseInstallFolder.
 struct FolderChoice {
@@ -35,21 +41,22 @@ struct FolderChoice {
   char windows_dir[kPathSize];
   FolderSettings settings;
   int typed_too_long;  // the edit box held more than the path buffer takes
+  int typed_unwritable;  // the edit box held a character with no Shift-JIS form
 };
 FolderChoice g_choice;
 
 void BrowseInstallFolder(HWND owner) {
-  char display_name[kPathSize];
-  BROWSEINFOA info;
+  wchar_t display_name[MAX_PATH];
+  BROWSEINFOW info;
   memset(&info, 0, sizeof info);
   info.hwndOwner = owner;
   info.pszDisplayName = display_name;
   info.lpszTitle = kBrowseTitle;
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  LPITEMIDLIST item = SHBrowseForFolderW(&info);
   if (!item) return;
   char picked[kPathSize];
-  if (SHGetPathFromIDListA(item, picked) &&
+  if (SjisGetPathFromIDList(item, picked) &&
       ApplyBrowsedFolder(g_choice.candidate, sizeof g_choice.candidate, picked,
                          &g_choice.settings) != 0) {
     // The pick with the game's folders appended does not fit: refused like the others.
@@ -67,16 +74,20 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
   switch (message) {
     case WM_INITDIALOG:
       CenterWindow(dialog);
-      SetDlgItemTextA(dialog, kFolderEdit, g_choice.candidate);
+      SjisSetDlgItemText(dialog, kFolderEdit, g_choice.candidate);
       return TRUE;
     case WM_COMMAND:
       switch (wparam) {
         case IDOK: {
           // Read into a larger buffer so that a text the path buffer cannot hold is
           // refused rather than silently cut.
+          wchar_t wide[kMessageSize];
+          GetDlgItemTextW(dialog, kFolderEdit, wide, kMessageSize);
           char typed[kMessageSize];
-          GetDlgItemTextA(dialog, kFolderEdit, typed, sizeof typed);
+          int converted = WideToSjis(wide, typed, sizeof typed);
+          g_choice.typed_unwritable = converted == kWideNoSjisForm;
           g_choice.typed_too_long =
+              converted == -1 ||
               CopyText(g_choice.candidate, typed, sizeof g_choice.candidate) >= kPathSize;
           EndDialog(dialog, 1);
           return TRUE;
@@ -86,7 +97,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
           return TRUE;
         case kBrowseButton:
           BrowseInstallFolder(dialog);
-          SetDlgItemTextA(dialog, kFolderEdit, g_choice.candidate);
+          SjisSetDlgItemText(dialog, kFolderEdit, g_choice.candidate);
           return TRUE;
       }
       return FALSE;
@@ -115,7 +126,11 @@ int AskForFolder() {
   if (ProposeFolder() != 0) return -1;
   HWND owner = OwnerWindow();
   HINSTANCE instance = OwnerInstance();
-  if (DialogBoxParamA(instance, "SETUP", owner, SetupDialogProc, 0) != 1) return -1;
+  if (DialogBoxParamW(instance, L"SETUP", owner, SetupDialogProc, 0) != 1) return -1;
+  if (g_choice.typed_unwritable) {
+    ErrorBox(kCharacterMessage);
+    return -1;
+  }
   if (g_choice.typed_too_long) {
     ErrorBox(kTooLongMessage);
     return -1;
@@ -141,9 +156,9 @@ int AskForFolder() {
 
 int ChooseInstallFolder(char *install_folder) {
   char saved[kSavedFolderSize];
-  DWORD saved_length = GetCurrentDirectoryA(sizeof saved, saved);
+  DWORD saved_length = SjisGetCurrentDirectory(sizeof saved, saved);
   memset(&g_choice, 0, sizeof g_choice);
-  UINT length = GetWindowsDirectoryA(g_choice.windows_dir, sizeof g_choice.windows_dir);
+  UINT length = SjisGetWindowsDirectory(g_choice.windows_dir, sizeof g_choice.windows_dir);
   if (length >= sizeof g_choice.windows_dir) g_choice.windows_dir[0] = '\0';
   g_choice.settings.windows_dir = g_choice.windows_dir;
   g_choice.settings.inst_fol = GetInstFol();
@@ -151,7 +166,7 @@ int ChooseInstallFolder(char *install_folder) {
   g_choice.settings.inst_make_fol = GetInstMakeFol();
 
   int result = AskForFolder();
-  if (saved_length > 0 && saved_length < sizeof saved) SetCurrentDirectoryA(saved);
+  if (saved_length > 0 && saved_length < sizeof saved) SjisSetCurrentDirectory(saved);
   if (result == 0 && !ConfirmBox(kConfirmQuestion, g_choice.candidate)) result = -1;
   if (result == 0) CopyText(install_folder, g_choice.candidate, kPathSize);
   return result;

@@ -8,7 +8,9 @@
 
 #include "install/folder_paths.h"
 #include "install/install_steps.h"
+#include "support/file_io.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 
 namespace {
 
@@ -32,14 +34,14 @@ enum { kSharedCount = sizeof kSharedFolders / sizeof kSharedFolders[0] };
 // what it is. Any doubt keeps the folder's access as it is.
 bool GrantIsSafe(const char *folder) {
   char full[kPathSize];
-  DWORD length = GetFullPathNameA(folder, sizeof full, full, nullptr);
+  DWORD length = SjisGetFullPathName(folder, sizeof full, full);
   if (length == 0 || length >= sizeof full) return false;
   char canonical[kPathSize];
-  length = GetLongPathNameA(full, canonical, sizeof canonical);
+  length = SjisGetLongPathName(full, canonical, sizeof canonical);
   if (length == 0 || length >= sizeof canonical) CopyText(canonical, full, sizeof canonical);
 
   char windows[kPathSize];
-  UINT windows_length = GetWindowsDirectoryA(windows, sizeof windows);
+  UINT windows_length = SjisGetWindowsDirectory(windows, sizeof windows);
   if (windows_length == 0 || windows_length >= sizeof windows) return false;
   const char *inside[] = {windows};
 
@@ -48,13 +50,12 @@ bool GrantIsSafe(const char *folder) {
   char shared[kSharedCount + 2][kPathSize];
   const char *not_above[kSharedCount + 2];
   for (int i = 0; i < kSharedCount; i++) {
-    if (FAILED(SHGetFolderPathA(nullptr, kSharedFolders[i], nullptr, SHGFP_TYPE_CURRENT,
-                                shared[i]))) {
+    if (FAILED(SjisGetFolderPath(kSharedFolders[i], SHGFP_TYPE_CURRENT, shared[i]))) {
       shared[i][0] = '\0';
     }
     not_above[i] = shared[i];
   }
-  DWORD wide_length = GetEnvironmentVariableA("ProgramW6432", shared[kSharedCount], kPathSize);
+  DWORD wide_length = SjisGetEnvironmentVariable("ProgramW6432", shared[kSharedCount], kPathSize);
   if (wide_length == 0 || wide_length >= kPathSize) shared[kSharedCount][0] = '\0';
   not_above[kSharedCount] = shared[kSharedCount];
   // C:\Users\player -> C:\Users (CSIDL_PROFILE comes last), never a bare drive.
@@ -66,13 +67,54 @@ bool GrantIsSafe(const char *folder) {
   return GrantAllowed(canonical, inside, 1, not_above, kSharedCount + 2);
 }
 
+// cmd reads a batch file in the console's code page, the OEM code page of the system: 932
+// on a Japanese Windows, where the batch file holds the installer's own bytes, and 437,
+// 850, 936... elsewhere. Whether every character of the Shift-JIS text has a form there.
+bool ConsoleCanWrite(const char *text) {
+  wchar_t wide[kWidePathSize];
+  if (SjisToWide(text, wide, kWidePathSize) != 0) return false;
+  if (GetOEMCP() == 932) return true;
+  BOOL substituted = FALSE;
+  int needed = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
+                                   nullptr, &substituted);
+  return needed > 0 && !substituted;
+}
+
+// An existing path in a form the console's code page can write (kPathSize bytes): the path
+// itself, or its short 8.3 form. -1 when neither will do: the grant is then not given.
+int ConsoleForm(const char *path, char *out) {
+  if (ConsoleCanWrite(path)) return CopyText(out, path, kPathSize) < kPathSize ? 0 : -1;
+  wchar_t wide[kWidePathSize];
+  wchar_t short_path[kWidePathSize];
+  if (SjisToWide(path, wide, kWidePathSize) != 0) return -1;
+  DWORD length = GetShortPathNameW(wide, short_path, kWidePathSize);
+  if (length == 0 || length >= kWidePathSize) return -1;
+  if (WideToSjis(short_path, out, kPathSize) != 0 || !ConsoleCanWrite(out)) {
+    out[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+
+// The batch text (Shift-JIS) in the console's code page, into size bytes; -1 when it does
+// not fit or a character has no form there. Unchanged on a Japanese Windows.
+int ToConsoleCodePage(const char *text, char *out, size_t size) {
+  if (GetOEMCP() == 932) return CopyText(out, text, size) < size ? 0 : -1;
+  wchar_t wide[kBatchSize];
+  if (SjisToWide(text, wide, kBatchSize) != 0) return -1;
+  BOOL substituted = FALSE;
+  int written = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, out, (int)size,
+                                    nullptr, &substituted);
+  return written > 0 && !substituted ? 0 : -1;
+}
+
 }  // namespace
 
 int CreateFolderChain(const char *path) {
   char chain[kPathSize];
   if (ChainPath(path, chain, sizeof chain) != 0) return 1;
   char saved[kPathSize];
-  DWORD saved_length = GetCurrentDirectoryA(sizeof saved, saved);
+  DWORD saved_length = SjisGetCurrentDirectory(sizeof saved, saved);
   int result = 0;
   for (int level = 1; level <= kMaxLevels; level++) {
     char prefix[kPathSize];
@@ -80,70 +122,88 @@ int CreateFolderChain(const char *path) {
       result = 1;
       break;
     }
-    if (!SetCurrentDirectoryA(prefix) && !CreateDirectoryA(prefix, nullptr)) {
+    if (!SjisSetCurrentDirectory(prefix) && !SjisCreateDirectory(prefix)) {
       result = 1;
       break;
     }
     if (strcmp(prefix, chain) == 0) break;
   }
-  if (saved_length > 0 && saved_length < sizeof saved) SetCurrentDirectoryA(saved);
+  if (saved_length > 0 && saved_length < sizeof saved) SjisSetCurrentDirectory(saved);
   return result;
 }
 
 int TestFolderWritable(const char *folder) {
   char probe[kPathSize];
   if (JoinPath(probe, sizeof probe, folder, kProbeName) != 0) return 1;
-  FILE *file = fopen(probe, "wb");
+  FILE *file = FileOpen(probe, "wb");
   if (!file) return 1;
   fclose(file);
-  DeleteFileA(probe);
+  SjisDeleteFile(probe);
   return 0;
 }
 
 void GrantFullAccess(const char *folder) {
   char temp[kPathSize];
-  DWORD length = GetTempPathA(sizeof temp, temp);
+  DWORD length = SjisGetTempPath(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return;
   // A player may type the Windows folder or Program Files itself as the destination; the
   // game is installed there as asked, but the folder's access list stays as it is.
   if (!GrantIsSafe(folder)) {
-    SetCurrentDirectoryA(temp);
+    SjisSetCurrentDirectory(temp);
     return;
   }
   char batch[kPathSize];
-  char companion[kPathSize];
   char system_dir[kPathSize];
-  UINT system_length = GetSystemDirectoryA(system_dir, sizeof system_dir);
-  if (JoinPath(batch, sizeof batch, temp, kBatchName) != 0 ||
-      ReplaceExtension(companion, sizeof companion, batch, "pif") != 0 ||
-      system_length == 0 || system_length >= sizeof system_dir) {
+  UINT system_length = SjisGetSystemDirectory(system_dir, sizeof system_dir);
+  if (JoinPath(batch, sizeof batch, temp, kBatchName) != 0 || system_length == 0 ||
+      system_length >= sizeof system_dir) {
+    return;
+  }
+  // The paths as the batch file names them: each in a form the console's code page can
+  // write, so that cmd reads the very folders meant.
+  char console_system[kPathSize];
+  char console_folder[kPathSize];
+  char console_temp[kPathSize];
+  char console_batch[kPathSize];
+  char console_companion[kPathSize];
+  if (ConsoleForm(system_dir, console_system) != 0 || ConsoleForm(folder, console_folder) != 0 ||
+      ConsoleForm(temp, console_temp) != 0 ||
+      JoinPath(console_batch, sizeof console_batch, console_temp, kBatchName) != 0 ||
+      ReplaceExtension(console_companion, sizeof console_companion, console_batch, "pif") != 0) {
     return;
   }
   char text[kBatchSize];
-  if (FormatGrantBatch(text, sizeof text, system_dir, folder, companion, batch) != 0) return;
-  // Nothing is started unless the whole batch file was written: a half-written one could
-  // run a cut command line.
-  FILE *file = fopen(batch, "w");
-  if (!file) return;
-  bool written = fputs(text, file) >= 0;
-  if (fclose(file) != 0 || !written) {
-    DeleteFileA(batch);
+  if (FormatGrantBatch(text, sizeof text, console_system, console_folder, console_companion,
+                       console_batch) != 0) {
     return;
   }
-  SetCurrentDirectoryA(temp);
+  char console_text[kBatchSize * 2];
+  if (ToConsoleCodePage(text, console_text, sizeof console_text) != 0) return;
+  // Nothing is started unless the whole batch file was written: a half-written one could
+  // run a cut command line.
+  FILE *file = FileOpen(batch, "w");
+  if (!file) return;
+  bool written = fputs(console_text, file) >= 0;
+  if (fclose(file) != 0 || !written) {
+    SjisDeleteFile(batch);
+    return;
+  }
+  SjisSetCurrentDirectory(temp);
   // The command line is quoted: a temp folder with a blank must start the batch file,
   // not a program named after the path's first word.
   char command[kPathSize + 2];
   snprintf(command, sizeof command, "\"%s\"", batch);
-  STARTUPINFOA startup;
+  wchar_t wide_command[kWidePathSize + 2];
+  if (SjisToWide(command, wide_command, kWidePathSize + 2) != 0) return;
+  STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof process);
-  if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, IDLE_PRIORITY_CLASS, nullptr,
-                     nullptr, &startup, &process)) {
+  if (CreateProcessW(nullptr, wide_command, nullptr, nullptr, FALSE, IDLE_PRIORITY_CLASS,
+                     nullptr, nullptr, &startup, &process)) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
   }

@@ -4,12 +4,13 @@
 
 #include "archive/extract.h"
 #include "support/messages.h"
+#include "support/wide_win32.h"
 
 int CheckFreeSpace(const char *folder) {
   uint64_t needed = 0;
   if (PackageSpaceNeeded(&needed) != 0) return 0;
-  ULARGE_INTEGER available, total, total_free;
-  if (!GetDiskFreeSpaceExA(folder, &available, &total, &total_free)) return 0;
+  ULARGE_INTEGER available;
+  if (!SjisGetDiskFreeSpaceEx(folder, &available)) return 0;
   if (needed <= available.QuadPart) return 0;
   char text[kMessageSize];
   FormatSpaceShortage(text, sizeof text, needed, available.QuadPart);

@@ -12,6 +12,7 @@
 #include "settings/settings_file.h"
 #include "support/messages.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -65,7 +66,7 @@ int RunInstall() {
   TransferIniSection();
   TransferRegSection();
   int readme_chosen = ShowCompletionDialog();
-  SetCurrentDirectoryA(g_run.install_folder);
+  SjisSetCurrentDirectory(g_run.install_folder);
   if (readme_chosen) {
     GetSetting("INSTREADMEFL", g_run.readme, sizeof g_run.readme, kDefaultReadme);
     LaunchDocument(g_run.readme);

@@ -7,16 +7,21 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "install/folder_paths.h"
+#include "install/ini_text.h"
 #include "install/install_steps.h"
 #include "install/transfer_lines.h"
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
+#include "support/allocate.h"
+#include "support/file_io.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 
 namespace {
 
-// Key paths and the texts read from the registry.
-enum { kKeySize = 512, kValueSize = 512 };
+// Key paths and the texts read from the registry; the largest INI file updated in place.
+enum { kKeySize = 512, kValueSize = 512, kIniFileLimit = 4 << 20 };
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp%s";
 
@@ -34,33 +39,111 @@ int FormatProductKey(const char *global, const char *local, char *out, size_t si
 }
 
 int CreateKey(HKEY root, const char *path, HKEY *key) {
-  return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                         nullptr, key, nullptr) == ERROR_SUCCESS ? 0 : -1;
+  return SjisRegCreateKey(root, path, KEY_ALL_ACCESS, key) == ERROR_SUCCESS ? 0 : -1;
 }
 
 int SetString(HKEY key, const char *name, const char *text) {
-  return RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1) ==
-                 ERROR_SUCCESS ? 0 : -1;
+  return SjisRegSetString(key, name, text) == ERROR_SUCCESS ? 0 : -1;
 }
 
-// Reads a REG_SZ value of the per-user product key into out (kValueSize + 1 bytes: at most
-// kValueSize bytes of data are asked for), terminated after the length the query reports
-// even when the stored data lacks its terminator. 0, or -1 when the key or value is
-// missing, longer than kValueSize bytes or not a string.
+// Reads a REG_SZ value of the per-user product key into out (kValueSize + 1 bytes),
+// terminated even when the stored data lacks its terminator. 0, or -1 when the key or
+// value is missing, longer than kValueSize bytes in Shift-JIS, has a character that
+// Shift-JIS cannot write, or is not a string.
 int QueryProductValue(const char *global, const char *local, const char *name, char *out) {
   char path[kKeySize];
   if (FormatProductKey(global, local, path, sizeof path) != 0) return -1;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+  if (SjisRegOpenKey(HKEY_CURRENT_USER, path, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
     return -1;
   }
   DWORD type = 0;
-  DWORD length = kValueSize;
-  LONG status = RegQueryValueExA(key, name, nullptr, &type, (BYTE *)out, &length);
+  LONG status = SjisRegQueryString(key, name, &type, out, kValueSize + 1);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ || length > kValueSize) return -1;
-  out[length] = '\0';
+  if (status != ERROR_SUCCESS || type != REG_SZ) return -1;
   return 0;
+}
+
+// The INI file's path as the profile functions take it: a bare name lies in the Windows
+// folder, anything else is taken as it stands. -1 when it does not fit.
+int IniFilePath(const char *file, char *path) {
+  if (FindSeparator(file, true) != nullptr || FindSjisChar(file, ':') != nullptr) {
+    return CopyText(path, file, kPathSize) < kPathSize ? 0 : -1;
+  }
+  char windows[kPathSize];
+  UINT length = SjisGetWindowsDirectory(windows, sizeof windows);
+  if (length == 0 || length >= sizeof windows) return -1;
+  return JoinPath(path, kPathSize, windows, file);
+}
+
+// Reads the whole file into a new block (*length bytes); an absent file is an empty text.
+// nullptr with *length 0 for an empty or absent file, -1 on failure.
+int ReadWholeFile(const char *path, char **text, size_t *length) {
+  *text = nullptr;
+  *length = 0;
+  FILE *file = FileOpen(path, "rb");
+  if (file == nullptr) return SjisGetFileAttributes(path) == INVALID_FILE_ATTRIBUTES ? 0 : -1;
+  int result = -1;
+  if (FileSeek(file, 0, SEEK_END) == 0) {
+    int64_t size = FileTell(file);
+    if (size == 0) {
+      result = 0;
+    } else if (size > 0 && size <= kIniFileLimit && FileSeek(file, 0, SEEK_SET) == 0) {
+      *text = (char *)AllocateOrWarn((size_t)size);
+      if (*text != nullptr && fread(*text, 1, (size_t)size, file) == (size_t)size) {
+        *length = (size_t)size;
+        result = 0;
+      }
+    }
+  }
+  fclose(file);
+  if (result != 0 && *text != nullptr) {
+    ReleaseBlock(*text);
+    *text = nullptr;
+  }
+  return result;
+}
+
+// Sets one INI key with the file's bytes kept as Shift-JIS: the new text is written beside
+// the file and then replaces it, so a failure leaves the old file whole.
+void WriteIniKeyBytes(const char *section, const char *key, const char *value,
+                      const char *file) {
+  char path[kPathSize];
+  char fresh[kPathSize];
+  if (IniFilePath(file, path) != 0 ||
+      snprintf(fresh, sizeof fresh, "%s.new", path) >= (int)sizeof fresh) {
+    return;
+  }
+  char *text = nullptr;
+  size_t length = 0;
+  if (ReadWholeFile(path, &text, &length) != 0) return;
+  size_t needed = length + strlen(section) + strlen(key) + strlen(value) + 16;
+  char *out = (char *)AllocateOrWarn(needed);
+  size_t out_length = 0;
+  int updated = out != nullptr ? UpdateIniText(text, length, section, key, value, out, needed,
+                                               &out_length)
+                               : -1;
+  if (text != nullptr) ReleaseBlock(text);
+  if (updated == 0) {
+    FILE *stream = FileOpen(fresh, "wb");
+    bool written = stream != nullptr && fwrite(out, 1, out_length, stream) == out_length;
+    if (stream != nullptr && fclose(stream) != 0) written = false;
+    if (!written || !SjisMoveFileEx(fresh, path, MOVEFILE_REPLACE_EXISTING)) {
+      SjisDeleteFile(fresh);
+    }
+  }
+  if (out != nullptr) ReleaseBlock(out);
+}
+
+// One [ini] key. On a system whose code page is Shift-JIS the profile function keeps the
+// bytes as they are and is used as always; elsewhere it would re-encode them through that
+// code page, so the file's text is updated here instead.
+void WriteIniKey(const char *section, const char *key, const char *value, const char *file) {
+  if (GetACP() == 932) {
+    WritePrivateProfileStringA(section, key, value, file);
+  } else {
+    WriteIniKeyBytes(section, key, value, file);
+  }
 }
 
 }  // namespace
@@ -120,7 +203,7 @@ void RegisterUninstallEntry(const char *install_folder) {
 const char *CdromRoot() {
   for (char letter = 'A'; letter <= 'Z'; letter++) {
     snprintf(g_registry.cdrom_root, sizeof g_registry.cdrom_root, "%c:\\", letter);
-    if (GetDriveTypeA(g_registry.cdrom_root) == DRIVE_CDROM) return g_registry.cdrom_root;
+    if (SjisGetDriveType(g_registry.cdrom_root) == DRIVE_CDROM) return g_registry.cdrom_root;
   }
   return "E:\\";
 }
@@ -137,7 +220,7 @@ void TransferIniSection() {
   char value[kTransferTextSize];
   for (const SectionLine *line = GetIniLines(); line; line = line->next) {
     if (ParseIniLine(line->text, &values, key, sizeof key, value, sizeof value) == 0) {
-      WritePrivateProfileStringA(GetIniSection(), key, value, file);
+      WriteIniKey(GetIniSection(), key, value, file);
     }
   }
 }

@@ -12,6 +12,7 @@
 #include "install/install_steps.h"
 #include "settings/settings_file.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -34,11 +35,15 @@ struct ShortcutState {
 };
 ShortcutState g_shortcuts = {kUnknown, kUnknown, nullptr};
 
-// Joins the parts into out; -1 when they do not fit (the shortcut then fails).
+// Joins the parts into out; -1 when they do not fit (the shortcut then fails). A part may
+// be out itself: the parts are joined in a buffer of their own first.
 int Concat(char *out, size_t size, const char *a, const char *b, const char *c = "",
            const char *d = "") {
-  int n = snprintf(out, size, "%s%s%s%s", a, b, c, d);
-  return n < 0 || (size_t)n >= size ? -1 : 0;
+  char joined[kPathSize];
+  int n = snprintf(joined, sizeof joined, "%s%s%s%s", a, b, c, d);
+  if (n < 0 || (size_t)n >= sizeof joined || (size_t)n >= size) return -1;
+  memcpy(out, joined, (size_t)n + 1);
+  return 0;
 }
 
 int SpecialFolderPath(HWND owner, int csidl, char *out) {
@@ -49,30 +54,36 @@ int SpecialFolderPath(HWND owner, int csidl, char *out) {
     allocator->Release();
     return 0;
   }
-  BOOL found = SHGetPathFromIDListA(item, out);
+  BOOL found = SjisGetPathFromIDList(item, out);
   allocator->Free(item);
   allocator->Release();
   return found ? 1 : 0;
 }
 
 HRESULT CreateShellLink(const char *target, const char *link, const char *description) {
-  IShellLinkA *shell_link = nullptr;
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IShellLinkA, (void **)&shell_link);
-  if (FAILED(result)) return result;
-  shell_link->SetPath(target);
-  shell_link->SetDescription(description);
+  wchar_t wide_target[kWidePathSize];
+  wchar_t wide_link[kWidePathSize];
+  wchar_t wide_description[kShownSize];
+  wchar_t wide_folder[kWidePathSize];
   char folder[kPathSize];
-  if (ParentFolder(folder, sizeof folder, target)) shell_link->SetWorkingDirectory(folder);
+  if (!ParentFolder(folder, sizeof folder, target)) folder[0] = '\0';
+  if (SjisToWide(target, wide_target, kWidePathSize) != 0 ||
+      SjisToWide(link, wide_link, kWidePathSize) != 0 ||
+      SjisToWide(folder, wide_folder, kWidePathSize) != 0) {
+    return E_FAIL;
+  }
+  SjisToWideShown(description, wide_description, kShownSize);
+  IShellLinkW *shell_link = nullptr;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkW, (void **)&shell_link);
+  if (FAILED(result)) return result;
+  shell_link->SetPath(wide_target);
+  shell_link->SetDescription(wide_description);
+  if (wide_folder[0] != 0) shell_link->SetWorkingDirectory(wide_folder);
   IPersistFile *file = nullptr;
   result = shell_link->QueryInterface(IID_IPersistFile, (void **)&file);
   if (SUCCEEDED(result)) {
-    wchar_t wide[kPathSize];
-    if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, kPathSize) == 0) {
-      result = E_FAIL;
-    } else {
-      result = file->Save(wide, TRUE);
-    }
+    result = file->Save(wide_link, TRUE);
     file->Release();
   }
   shell_link->Release();
@@ -107,7 +118,7 @@ int CreateDesktopShortcut(const char *install_folder) {
 INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      SendDlgItemMessageA(dialog, kDesktopBox, BM_SETCHECK, BST_CHECKED, 0);
+      SendDlgItemMessageW(dialog, kDesktopBox, BM_SETCHECK, BST_CHECKED, 0);
       CenterWindow(dialog);
       return TRUE;
     case WM_COMMAND:
@@ -136,10 +147,10 @@ int IsVistaOrLater() {
     g_shortcuts.nt_family = (GetVersion() & 0x80000000u) ? 0 : 1;
   }
   if (!g_shortcuts.nt_family) return 0;
-  OSVERSIONINFOA version;
+  OSVERSIONINFOW version;
   memset(&version, 0, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
+  if (!GetVersionExW(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
       version.dwMajorVersion < 6) {
     return 0;
   }
@@ -157,11 +168,11 @@ int CreateStartMenuShortcuts(const char *install_folder) {
   const char *group = GetInstGroup();
   if (!failed && group) {
     failed = Concat(folder, sizeof folder, folder, group);
-    if (!failed) CreateDirectoryA(folder, nullptr);
+    if (!failed) SjisCreateDirectory(folder);
     failed = failed || AppendBackslash(folder, sizeof folder);
   }
   failed = failed || Concat(folder, sizeof folder, folder, GetTitleBar());
-  if (!failed) CreateDirectoryA(folder, nullptr);
+  if (!failed) SjisCreateDirectory(folder);
   failed = failed || AppendBackslash(folder, sizeof folder);
   if (failed) return -1;
 
@@ -190,5 +201,5 @@ void OfferDesktopShortcut(const char *install_folder) {
   g_shortcuts.desktop_folder = install_folder;
   HWND owner = OwnerWindow();
   HINSTANCE instance = OwnerInstance();
-  DialogBoxParamA(instance, "MAKESHORTCUT", owner, ShortcutDialogProc, 0);
+  DialogBoxParamW(instance, L"MAKESHORTCUT", owner, ShortcutDialogProc, 0);
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "support/allocate.h"
+#include "support/file_io.h"
 #include "support/messages.h"
 
 namespace {
@@ -154,7 +155,7 @@ int ReadSectionStream(LineReader *reader, SectionLists *lists, int *open_section
 int ReadSectionFile(const char *name, SectionLists *lists, int *open_section,
                     SectionLineObserver observer, void *context) {
   *open_section = kSectionNone;
-  FILE *stream = fopen(name, "rt");
+  FILE *stream = FileOpen(name, "rt");
   if (stream == nullptr) return kSectionReadCannotOpen;
   LineReader reader;
   StartLineReader(&reader, stream);

@@ -2,6 +2,7 @@
 #include "support/dll_search.h"
 
 #include <stdio.h>
+#include <wchar.h>
 
 namespace {
 
@@ -9,16 +10,16 @@ namespace {
 // loader that resolves delay-loads without the default directories (Wine's does) would
 // search the program's folder for them; loaded here by full path from the system folder,
 // every later load by name finds them already in the process.
-const char *const kSystemHelpers[] = {"msimg32.dll", "uxtheme.dll"};
+const wchar_t *const kSystemHelpers[] = {L"msimg32.dll", L"uxtheme.dll"};
 
 void PreloadSystemHelpers() {
-  char path[MAX_PATH];
-  UINT length = GetSystemDirectoryA(path, sizeof path);
-  if (length == 0 || length >= sizeof path) return;
-  for (const char *name : kSystemHelpers) {
-    char full[MAX_PATH];
-    int n = snprintf(full, sizeof full, "%s\\%s", path, name);
-    if (n > 0 && n < (int)sizeof full) LoadLibraryA(full);
+  wchar_t path[MAX_PATH];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  for (const wchar_t *name : kSystemHelpers) {
+    wchar_t full[MAX_PATH];
+    int n = _snwprintf(full, MAX_PATH, L"%ls\\%ls", path, name);
+    if (n > 0 && n < MAX_PATH) LoadLibraryW(full);
   }
 }
 
@@ -40,7 +41,7 @@ void RestrictDllSearch() {
   typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
   typedef BOOL(WINAPI * SetDllDirectoryProc)(LPCSTR);
   const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (kernel == nullptr) return;
   SetDefaultDllDirectoriesProc set_default = reinterpret_cast<SetDefaultDllDirectoriesProc>(
       reinterpret_cast<void *>(GetProcAddress(kernel, "SetDefaultDllDirectories")));

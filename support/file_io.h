@@ -7,6 +7,10 @@
 #include <stdint.h>
 #include <stdio.h>
 
+// fopen for a Shift-JIS path: Windows is given the name decoded as Shift-JIS, whatever the
+// system code page. nullptr (errno EILSEQ) for a name that is not Shift-JIS.
+FILE *FileOpen(const char *path, const char *mode);
+
 // fseek/ftell with 64-bit offsets (the 32-bit Windows build's long is 32 bits).
 int FileSeek(FILE *file, int64_t offset, int whence);
 int64_t FileTell(FILE *file);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+FILE *FileOpen(const char *path, const char *mode) { return fopen(path, mode); }
+
 int FileSeek(FILE *file, int64_t offset, int whence) { return fseeko(file, (off_t)offset, whence); }
 
 int64_t FileTell(FILE *file) { return (int64_t)ftello(file); }

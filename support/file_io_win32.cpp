@@ -2,15 +2,31 @@
 
 #include <windows.h>
 
+#include <errno.h>
 #include <io.h>
+#include <stdlib.h>
+
+#include "support/wide_text.h"
+
+FILE *FileOpen(const char *path, const char *mode) {
+  wchar_t wide_path[kWidePathSize];
+  wchar_t wide_mode[8];
+  if (SjisToWide(path, wide_path, kWidePathSize) != 0 || SjisToWide(mode, wide_mode, 8) != 0) {
+    errno = EILSEQ;
+    return nullptr;
+  }
+  return _wfopen(wide_path, wide_mode);
+}
 
 int FileSeek(FILE *file, int64_t offset, int whence) { return _fseeki64(file, offset, whence); }
 
 int64_t FileTell(FILE *file) { return _ftelli64(file); }
 
 int MakeFolder(const char *path) {
-  if (CreateDirectoryA(path, nullptr)) return 0;
-  DWORD attributes = GetFileAttributesA(path);
+  wchar_t wide[kWidePathSize];
+  if (SjisToWide(path, wide, kWidePathSize) != 0) return -1;
+  if (CreateDirectoryW(wide, nullptr)) return 0;
+  DWORD attributes = GetFileAttributesW(wide);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
   return -1;
 }
@@ -27,7 +43,9 @@ int SetHandleLastWrite(HANDLE handle, uint64_t file_time) {
 }  // namespace
 
 int SetFileLastWrite(const char *path, uint64_t file_time) {
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  wchar_t wide[kWidePathSize];
+  if (SjisToWide(path, wide, kWidePathSize) != 0) return -1;
+  HANDLE handle = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return -1;
   int result = SetHandleLastWrite(handle, file_time);

@@ -4,7 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "support/file_io.h"
 #include "support/messages.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 
 namespace {
@@ -28,17 +30,19 @@ void EnterResourceLock() {
 }
 
 // Shows one box: the owner brought forward, the text on the clipboard when asked, the
-// owner's title as caption. Returns MessageBoxA's result.
+// owner's title as caption. Returns MessageBoxW's result.
 int ShowBox(UINT style, bool to_clipboard, const char *format, va_list args) {
   char text[kMessageSize];
   FormatMessageText(text, sizeof text, format, args);
   HWND owner = OwnerWindow();
   SetForegroundWindow(owner);
   if (to_clipboard) CopyTextToClipboard(text);
-  char caption[260];
-  caption[0] = '\0';
-  if (owner != nullptr) GetWindowTextA(owner, caption, sizeof caption);
-  return MessageBoxA(owner, text, caption, style);
+  wchar_t wide_text[kMessageSize];
+  SjisToWideShown(text, wide_text, kMessageSize);
+  wchar_t caption[260];
+  caption[0] = 0;
+  if (owner != nullptr) GetWindowTextW(owner, caption, 260);
+  return MessageBoxW(owner, wide_text, caption, style);
 }
 
 }  // namespace
@@ -67,11 +71,15 @@ int ConfirmBox(const char *format, ...) {
 }
 
 int CopyTextToClipboard(const char *text) {
-  size_t length = strlen(text);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 1);
+  // As Unicode text: Windows gives the other clipboard formats from it, so programs that
+  // read byte strings get them in their own code page.
+  wchar_t wide[kMessageSize];
+  SjisToWideShown(text, wide, kMessageSize);
+  size_t bytes = (wcslen(wide) + 1) * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
   if (block == nullptr) return -1;
   void *memory = GlobalLock(block);
-  if (memory != nullptr) memcpy(memory, text, length + 1);
+  if (memory != nullptr) memcpy(memory, wide, bytes);
   GlobalUnlock(block);
   // Another program may hold the clipboard for a moment; try a few times.
   bool opened = false;
@@ -84,7 +92,7 @@ int CopyTextToClipboard(const char *text) {
     return 0;
   }
   EmptyClipboard();
-  if (SetClipboardData(CF_TEXT, block) == nullptr) GlobalFree(block);
+  if (SetClipboardData(CF_UNICODETEXT, block) == nullptr) GlobalFree(block);
   CloseClipboard();
   return 0;
 }
@@ -92,7 +100,7 @@ int CopyTextToClipboard(const char *text) {
 FILE *OpenResourceFile(const char *name, const char *mode) {
   for (;;) {
     EnterResourceLock();
-    FILE *file = fopen(name, mode);
+    FILE *file = FileOpen(name, mode);
     LeaveCriticalSection(&g_resource_lock);
     if (file != nullptr) return file;
     RetryBox("Ffopen : ファイル[%s]の読み込みで失敗しました", name);
@@ -101,7 +109,7 @@ FILE *OpenResourceFile(const char *name, const char *mode) {
 
 int ResourceExists(const char *name) {
   EnterResourceLock();
-  FILE *file = fopen(name, "rb");
+  FILE *file = FileOpen(name, "rb");
   if (file != nullptr) fclose(file);
   LeaveCriticalSection(&g_resource_lock);
   return file != nullptr ? 1 : 0;

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "support/sjis.h"
+#include "support/wide_text.h"
 
 namespace {
 HWND g_owner_window = nullptr;
@@ -16,17 +17,17 @@ void SetOwnerWindow(HWND window) { g_owner_window = window; }
 HWND OwnerWindow() { return g_owner_window; }
 
 HINSTANCE OwnerInstance() {
-  return g_owner_window != nullptr ? (HINSTANCE)GetWindowLongPtrA(g_owner_window, GWLP_HINSTANCE)
-                                   : GetModuleHandleA(nullptr);
+  return g_owner_window != nullptr ? (HINSTANCE)GetWindowLongPtrW(g_owner_window, GWLP_HINSTANCE)
+                                   : GetModuleHandleW(nullptr);
 }
 
 int PumpMessages() {
   int count = 0;
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) exit((int)message.wParam);
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
     count++;
   }
   return count;
@@ -46,27 +47,31 @@ void CenterWindow(HWND window) {
 }
 
 void LaunchDocument(const char *path) {
-  SHELLEXECUTEINFOA info;
+  wchar_t wide[kWidePathSize];
+  if (SjisToWide(path, wide, kWidePathSize) != 0) return;
+  SHELLEXECUTEINFOW info;
   memset(&info, 0, sizeof info);
   info.cbSize = sizeof info;
   info.hwnd = OwnerWindow();
-  info.lpVerb = "open";
-  info.lpFile = path;
+  info.lpVerb = L"open";
+  info.lpFile = wide;
   info.nShow = SW_SHOWNORMAL;
-  ShellExecuteExA(&info);
+  ShellExecuteExW(&info);
 }
 
 int LaunchProgram(const char *path) {
   char command_line[kPathSize];
   int n = snprintf(command_line, sizeof command_line, "\"%s\"", path);
   if (n < 0 || n >= (int)sizeof command_line) return 0;
-  STARTUPINFOA startup;
+  wchar_t wide[kWidePathSize];
+  if (SjisToWide(command_line, wide, kWidePathSize) != 0) return 0;
+  STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   startup.wShowWindow = SW_SHOWDEFAULT;
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof process);
-  BOOL created = CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr,
+  BOOL created = CreateProcessW(nullptr, wide, nullptr, nullptr, FALSE, 0, nullptr,
                                 nullptr, &startup, &process);
   if (created) {
     CloseHandle(process.hProcess);

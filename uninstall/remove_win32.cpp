@@ -18,7 +18,9 @@
 #include "install/transfer_lines.h"
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
+#include "support/file_io.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "uninstall/file_list.h"
 #include "uninstall/removal_rules.h"
 
@@ -64,7 +66,7 @@ enum FileResult { kFileGone = 0, kFileMissing, kFileInUse, kFileDenied, kFileIsF
 // Deletes one file; a read-only file loses that attribute first (and gets it back when the
 // deletion fails, so nothing is changed half-way). A missing file is no failure.
 int DeleteOneFile(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = SjisGetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
     return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? kFileMissing
@@ -72,11 +74,11 @@ int DeleteOneFile(const char *path) {
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kFileIsFolder;
   if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    SjisSetFileAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if (DeleteFileA(path)) return kFileGone;
+  if (SjisDeleteFile(path)) return kFileGone;
   DWORD error = GetLastError();
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, attributes);
+  if (attributes & FILE_ATTRIBUTE_READONLY) SjisSetFileAttributes(path, attributes);
   if (error == ERROR_FILE_NOT_FOUND) return kFileMissing;
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kFileInUse;
   if (error == ERROR_ACCESS_DENIED) return kFileDenied;
@@ -140,7 +142,7 @@ int VisitMatches(const char *folder_part, const char *pattern, MatchVisitor visi
   }
   if (JoinPath(search, sizeof search, folder, "*") != 0) return 0;
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(search, &found);
+  HANDLE find = SjisFindFirstFile(search, &found);
   if (find == INVALID_HANDLE_VALUE) return 0;
   int count = 0;
   do {
@@ -153,7 +155,7 @@ int VisitMatches(const char *folder_part, const char *pattern, MatchVisitor visi
     if (n < 0 || (size_t)n >= sizeof relative || IsUninstallerOwnFile(relative)) continue;
     count++;
     if (visit != nullptr) visit(relative, game_file);
-  } while (FindNextFileA(find, &found));
+  } while (SjisFindNextFile(find, &found));
   FindClose(find);
   return count;
 }
@@ -191,7 +193,7 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
   }
   char path[kPathSize];
   if (JoinPath(path, sizeof path, g_removal.folder, name) != 0) return 0;
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = SjisGetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -200,7 +202,7 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
 void RemoveListedFiles() {
   char path[kPathSize];
   if (JoinPath(path, sizeof path, g_removal.folder, kFileListName) != 0) return;
-  FILE *list = fopen(path, "rt");
+  FILE *list = FileOpen(path, "rt");
   if (list == nullptr) {
     AddReportEntry(&g_removal.failed, kFileListName, "（読み込めません）");
     g_removal.game_left = 1;
@@ -240,29 +242,31 @@ void RemoveEmptyFolders() {
     char path[kPathSize];
     // A folder that is not empty (the player's files) fails and stays, as it should.
     if (JoinPath(path, sizeof path, g_removal.folder, g_removal.folders[i]) == 0) {
-      RemoveDirectoryA(path);
+      SjisRemoveDirectory(path);
     }
   }
-  RemoveDirectoryA(g_removal.folder);
+  SjisRemoveDirectory(g_removal.folder);
 }
 
 // The path that a shortcut file points at, or 0 when it cannot be read.
 int ShortcutTarget(const char *link, char *target) {
   target[0] = '\0';
-  IShellLinkA *shell_link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  wchar_t wide_link[kWidePathSize];
+  if (SjisToWide(link, wide_link, kWidePathSize) != 0) return 0;
+  IShellLinkW *shell_link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               (void **)&shell_link))) {
     return 0;
   }
   int ok = 0;
   IPersistFile *file = nullptr;
   if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-    wchar_t wide[kPathSize];
-    if (MultiByteToWideChar(CP_ACP, 0, link, -1, wide, kPathSize) != 0 &&
-        SUCCEEDED(file->Load(wide, STGM_READ)) &&
-        shell_link->GetPath(target, kPathSize, nullptr, SLGP_RAWPATH) == S_OK) {
-      target[kPathSize - 1] = '\0';
-      ok = 1;
+    // A target that Shift-JIS cannot write is none of this installation's.
+    wchar_t wide_target[kWidePathSize];
+    if (SUCCEEDED(file->Load(wide_link, STGM_READ)) &&
+        shell_link->GetPath(wide_target, kWidePathSize, nullptr, SLGP_RAWPATH) == S_OK) {
+      wide_target[kWidePathSize - 1] = 0;
+      ok = WideToSjis(wide_target, target, kPathSize) == 0 ? 1 : 0;
     }
     file->Release();
   }
@@ -299,8 +303,8 @@ void RemoveShortcuts(bool keep_uninstaller) {
   char programs[kPathSize];
   char group[kPathSize];
   char title_folder[kPathSize];
-  if (SHGetSpecialFolderPathA(nullptr, programs, vista ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS,
-                              FALSE)) {
+  if (SUCCEEDED(SjisGetFolderPath(vista ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS,
+                                  SHGFP_TYPE_CURRENT, programs))) {
     const char *group_name = GetInstGroup();
     CopyText(group, programs, sizeof group);
     bool fits = group_name == nullptr || JoinPath(group, sizeof group, programs, group_name) == 0;
@@ -309,7 +313,7 @@ void RemoveShortcuts(bool keep_uninstaller) {
       WIN32_FIND_DATAA found;
       HANDLE find = INVALID_HANDLE_VALUE;
       if (JoinPath(search, sizeof search, title_folder, "*.lnk") == 0) {
-        find = FindFirstFileA(search, &found);
+        find = SjisFindFirstFile(search, &found);
       }
       if (find != INVALID_HANDLE_VALUE) {
         do {
@@ -317,20 +321,19 @@ void RemoveShortcuts(bool keep_uninstaller) {
           if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
           if (JoinPath(link, sizeof link, title_folder, found.cFileName) != 0) continue;
           RemoveShortcutFile(link, found.cFileName, keep_uninstaller);
-        } while (FindNextFileA(find, &found));
+        } while (SjisFindNextFile(find, &found));
         FindClose(find);
       }
       // Only when empty: a shortcut of another program, or one kept, keeps its folder.
-      RemoveDirectoryA(title_folder);
-      if (group_name != nullptr) RemoveDirectoryA(group);
+      SjisRemoveDirectory(title_folder);
+      if (group_name != nullptr) SjisRemoveDirectory(group);
     }
   }
   char desktop[kPathSize];
   char link[kPathSize];
   char name[kPathSize];
-  if (SHGetSpecialFolderPathA(nullptr, desktop,
-                              vista ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY,
-                              FALSE) &&
+  if (SUCCEEDED(SjisGetFolderPath(vista ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY,
+                                  SHGFP_TYPE_CURRENT, desktop)) &&
       Concat(name, sizeof name, GetTitleBar(), kLinkSuffix) == 0 &&
       JoinPath(link, sizeof link, desktop, name) == 0) {
     RemoveShortcutFile(link, name, false);
@@ -340,13 +343,13 @@ void RemoveShortcuts(bool keep_uninstaller) {
 // Deletes the key when it holds no value and no subkey.
 void DeleteKeyIfEmpty(HKEY root, const char *path) {
   HKEY key;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (SjisRegOpenKey(root, path, KEY_READ, &key) != ERROR_SUCCESS) return;
   DWORD subkeys = 0;
   DWORD values = 0;
-  LONG status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+  LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                  &values, nullptr, nullptr, nullptr, nullptr);
   RegCloseKey(key);
-  if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyA(root, path);
+  if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) SjisRegDeleteKey(root, path);
 }
 
 void ReportRegistry(const char *root, const char *path, const char *name) {
@@ -368,7 +371,7 @@ void RemoveRegistry(bool keep_entry) {
       snprintf(maker, sizeof maker, "Software\\%s", GetRegGlobal()) < (int)sizeof maker;
   if (have_product && GetRegGlobal()[0] != '-') {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, product, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (SjisRegOpenKey(HKEY_CURRENT_USER, product, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
       TokenValues values = {CdromRoot, g_removal.folder};
       char name[kTransferTextSize];
       char text[kTransferTextSize];
@@ -376,7 +379,7 @@ void RemoveRegistry(bool keep_entry) {
         if (ParseRegLine(line->text, &values, name, sizeof name, text, sizeof text) != 0) {
           continue;
         }
-        LONG status = RegDeleteValueA(key, name);
+        LONG status = SjisRegDeleteValue(key, name);
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
           ReportRegistry("HKCU\\", product, name);
         }
@@ -395,18 +398,15 @@ void RemoveRegistry(bool keep_entry) {
   int n = snprintf(entry, sizeof entry, kUninstallKey, GetTitleBar());
   if (n < 0 || (size_t)n >= sizeof entry) return;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (SjisRegOpenKey(HKEY_LOCAL_MACHINE, entry, KEY_READ, &key) != ERROR_SUCCESS) return;
   char command[kKeySize + 1];
   DWORD type = 0;
-  DWORD length = kKeySize;
-  LONG status = RegQueryValueExA(key, "UninstallString", nullptr, &type, (BYTE *)command,
-                                 &length);
+  LONG status = SjisRegQueryString(key, "UninstallString", &type, command, sizeof command);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ || length > kKeySize) return;
-  command[length] = '\0';
+  if (status != ERROR_SUCCESS || type != REG_SZ) return;
   StripQuotes(command);
   if (!PathPointsInto(command, g_removal.folder)) return;
-  if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, entry) != ERROR_SUCCESS) {
+  if (SjisRegDeleteKey(HKEY_LOCAL_MACHINE, entry) != ERROR_SUCCESS) {
     ReportRegistry("HKLM\\", entry, nullptr);
   }
 }
@@ -453,6 +453,6 @@ RemovalOutcome RunRemoval(const char *folder, int saved_games) {
   outcome.failed = &g_removal.failed;
   outcome.refused = &g_removal.refused;
   outcome.game_left = g_removal.game_left;
-  outcome.folder_left = GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES;
+  outcome.folder_left = SjisGetFileAttributes(folder) != INVALID_FILE_ATTRIBUTES;
   return outcome;
 }

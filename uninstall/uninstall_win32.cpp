@@ -21,6 +21,7 @@
 #include "settings/settings_file.h"
 #include "support/messages.h"
 #include "support/sjis.h"
+#include "support/wide_win32.h"
 #include "support/window.h"
 #include "support/dll_search.h"
 #include "uninstall/file_list.h"
@@ -60,30 +61,34 @@ void ReleaseCom() { CoUninitialize(); }
 void MakeOwner(const char *caption) {
   int width = GetSystemMetrics(SM_CXSCREEN);
   int height = GetSystemMetrics(SM_CYSCREEN);
-  HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", caption, WS_POPUP, width / 2,
-                               height / 2, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr),
+  wchar_t wide_caption[kShownSize];
+  SjisToWideShown(caption, wide_caption, kShownSize);
+  HWND owner = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", wide_caption, WS_POPUP, width / 2,
+                               height / 2, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr),
                                nullptr);
   SetOwnerWindow(owner);
 }
 
 void InfoBox(const char *text) {
-  char caption[kPathSize];
-  caption[0] = '\0';
+  wchar_t caption[kPathSize];
+  caption[0] = 0;
   HWND owner = OwnerWindow();
-  if (owner != nullptr) GetWindowTextA(owner, caption, sizeof caption);
+  if (owner != nullptr) GetWindowTextW(owner, caption, kPathSize);
   SetForegroundWindow(owner);
-  MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
+  wchar_t wide_text[kShownSize];
+  SjisToWideShown(text, wide_text, kShownSize);
+  MessageBoxW(owner, wide_text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
 // The single-instance mutex, named after the title ("\\" is a namespace separator in a
-// mutex name, so it becomes "_"; a trail byte 0x5C changes the name, not its use).
+// mutex name, so it becomes "_"; the trail byte 0x5C of a double-byte character is none).
 HANDLE OpenGuard(bool initial_owner) {
   char name[kStartupTitleSize];
   snprintf(name, sizeof name, kMutexFormat, GetTitleBar());
-  for (char *p = name; *p; p++) {
+  for (char *p = name; *p; p += SjisCharLength(p)) {
     if (*p == '\\') *p = '_';
   }
-  return CreateMutexA(nullptr, initial_owner ? TRUE : FALSE, name);
+  return SjisCreateMutex(name, initial_owner ? TRUE : FALSE);
 }
 
 // Checks that the settings file and the file list are there, then reads the settings.
@@ -147,16 +152,16 @@ int ShowOutcome(const char *folder, const RemovalOutcome &outcome) {
 // the copy runs (it then waits for this process to end).
 int StartCopy(const char *self, const char *folder, int saved_games) {
   char temp[kPathSize];
-  DWORD length = GetTempPathA(sizeof temp, temp);
+  DWORD length = SjisGetTempPath(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return -1;
   char name[32];
   snprintf(name, sizeof name, kCopyFormat, (unsigned long)GetCurrentProcessId());
   char copy[kPathSize];
-  if (JoinPath(copy, sizeof copy, temp, name) != 0 || !CopyFileA(self, copy, FALSE)) return -1;
+  if (JoinPath(copy, sizeof copy, temp, name) != 0 || !SjisCopyFile(self, copy, FALSE)) return -1;
   HANDLE me = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
                        SYNCHRONIZE, TRUE, 0)) {
-    DeleteFileA(copy);
+    SjisDeleteFile(copy);
     return -1;
   }
   HandoverOrder order;
@@ -164,16 +169,22 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
   order.saved_games = saved_games;
   CopyText(order.folder, folder, sizeof order.folder);
   char command[kCommandSize];
-  STARTUPINFOA startup;
+  wchar_t wide_copy[kWidePathSize];
+  wchar_t wide_command[kCommandSize];
+  wchar_t wide_temp[kWidePathSize];
+  STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   // The copy starts in the temp folder: a process's current folder cannot be removed.
   if (FormatHandoverCommand(command, sizeof command, copy, &order) != 0 ||
-      !CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup,
-                      &process)) {
+      SjisToWide(copy, wide_copy, kWidePathSize) != 0 ||
+      SjisToWide(command, wide_command, kCommandSize) != 0 ||
+      SjisToWide(temp, wide_temp, kWidePathSize) != 0 ||
+      !CreateProcessW(wide_copy, wide_command, nullptr, nullptr, TRUE, 0, nullptr, wide_temp,
+                      &startup, &process)) {
     CloseHandle(me);
-    DeleteFileA(copy);
+    SjisDeleteFile(copy);
     return -1;
   }
   CloseHandle(process.hThread);
@@ -184,7 +195,7 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
 // UnInst.exe as the player started it, in the InstallFolder.
 int RunOriginal() {
   char self[kPathSize];
-  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  DWORD length = SjisGetModuleFileName(nullptr, self, sizeof self);
   if (length == 0 || length >= sizeof self - 1) return -1;
   char folder[kPathSize];
   CopyText(folder, self, sizeof folder);
@@ -202,7 +213,7 @@ int RunOriginal() {
     char name[kStartupTitleSize];
     snprintf(name, sizeof name, kMutexFormat, GetTitleBar());
     snprintf(text, sizeof text, kAlreadyRunning, name);
-    MessageBoxA(nullptr, text, GetTitleBar(), MB_ICONERROR);
+    SjisMessageBox(nullptr, text, GetTitleBar(), MB_ICONERROR);
     return 0;
   }
   if (!ConfirmBox(kConfirm, GetTitleBar())) return 0;
@@ -221,7 +232,7 @@ int RunCopy(const HandoverOrder &order) {
   WaitForSingleObject(original, kOriginalWaitMs);
   CloseHandle(original);
   char self[kPathSize];
-  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  DWORD length = SjisGetModuleFileName(nullptr, self, sizeof self);
   bool have_self = length > 0 && length < sizeof self - 1;
   int result = -1;
   if (LoadFolderSettings(order.folder) == 0) {
@@ -229,10 +240,10 @@ int RunCopy(const HandoverOrder &order) {
     HANDLE guard = OpenGuard(false);
     if (guard != nullptr) WaitForSingleObject(guard, INFINITE);
     RemovalOutcome outcome = RunRemoval(order.folder, order.saved_games);
-    if (have_self) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (have_self) SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return ShowOutcome(order.folder, outcome);
   }
-  if (have_self) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (have_self) SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return result;
 }
 
@@ -244,6 +255,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CoInitialize(nullptr);
   atexit(ReleaseCom);
   HandoverOrder order;
-  if (ParseHandoverCommand(GetCommandLineA(), &order)) return RunCopy(order);
+  // The command line in Shift-JIS; one that Shift-JIS cannot write is no hand-over.
+  char command[kCommandSize];
+  if (WideToSjis(GetCommandLineW(), command, sizeof command) == 0 &&
+      ParseHandoverCommand(command, &order)) {
+    return RunCopy(order);
+  }
   return RunOriginal();
 }

@@ -33,6 +33,17 @@ check_pe() {
          failures=$((failures + 1)) ;;
     esac
   done < <(awk '/DLL Name:/ {print $3}' "$WORK/pe.txt")
+  # Texts reach Windows through the wide-character functions only, decoded as Shift-JIS
+  # whatever the system code page. The C runtime's start-up and its random seed take no
+  # text of ours, and the INI writer keeps Windows' own function on code page 932.
+  while read -r name; do
+    case " GetStartupInfoA CryptAcquireContextA WritePrivateProfileStringA " in
+      *" $name "*) ;;
+      *) echo "FAILED: $CURRENT: imports the byte-string function $name"
+         failures=$((failures + 1)) ;;
+    esac
+  done < <(sed -n '/Import Tables/,/Export Tables/p' "$WORK/pe.txt" |
+           awk 'NF == 3 && $3 ~ /[a-z]A$/ {print $3}')
 }
 
 check_pe "installer under test" "$FERN_WIN32_DIR/fernstall.exe"
