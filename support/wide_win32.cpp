@@ -38,6 +38,18 @@ DWORD WidePathToSjis(const wchar_t *wide, char *path, DWORD size) {
   return (DWORD)strlen(path);
 }
 
+namespace {
+
+// The answer of a wide call that wrote length units of a path into wide, given back like
+// the byte-string call's: 0 on failure, size when it does not fit, else its length.
+DWORD GivenPath(DWORD length, const wchar_t *wide, char *path, DWORD size) {
+  if (length == 0) return 0;
+  if (length >= kWidePathSize) return size;
+  return WidePathToSjis(wide, path, size);
+}
+
+}  // namespace
+
 BOOL SjisCreateDirectory(const char *path) {
   wchar_t wide[kWidePathSize];
   return WideName(path, wide) && CreateDirectoryW(wide, nullptr);
@@ -100,68 +112,50 @@ HANDLE SjisCreateMutex(const char *name, BOOL initial_owner) {
 
 DWORD SjisGetCurrentDirectory(DWORD size, char *path) {
   wchar_t wide[kWidePathSize];
-  DWORD length = GetCurrentDirectoryW(kWidePathSize, wide);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size > length ? length : size;
-  return WidePathToSjis(wide, path, size);
+  return GivenPath(GetCurrentDirectoryW(kWidePathSize, wide), wide, path, size);
 }
 
 DWORD SjisGetTempPath(DWORD size, char *path) {
   wchar_t wide[kWidePathSize];
-  DWORD length = GetTempPathW(kWidePathSize, wide);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size > length ? length : size;
-  return WidePathToSjis(wide, path, size);
+  return GivenPath(GetTempPathW(kWidePathSize, wide), wide, path, size);
 }
 
 DWORD SjisGetModuleFileName(HMODULE module, char *path, DWORD size) {
   wchar_t wide[kWidePathSize];
-  DWORD length = GetModuleFileNameW(module, wide, kWidePathSize);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size;
-  return WidePathToSjis(wide, path, size);
+  return GivenPath(GetModuleFileNameW(module, wide, kWidePathSize), wide, path, size);
 }
 
 UINT SjisGetWindowsDirectory(char *path, UINT size) {
   wchar_t wide[kWidePathSize];
-  if (!FitsWide(GetWindowsDirectoryW(wide, kWidePathSize))) return 0;
-  return WidePathToSjis(wide, path, size);
+  return GivenPath(GetWindowsDirectoryW(wide, kWidePathSize), wide, path, size);
 }
 
 UINT SjisGetSystemDirectory(char *path, UINT size) {
   wchar_t wide[kWidePathSize];
-  if (!FitsWide(GetSystemDirectoryW(wide, kWidePathSize))) return 0;
-  return WidePathToSjis(wide, path, size);
+  return GivenPath(GetSystemDirectoryW(wide, kWidePathSize), wide, path, size);
 }
 
 DWORD SjisGetFullPathName(const char *path, DWORD size, char *full) {
   wchar_t wide[kWidePathSize];
   wchar_t wide_full[kWidePathSize];
   if (!WideName(path, wide)) return 0;
-  DWORD length = GetFullPathNameW(wide, kWidePathSize, wide_full, nullptr);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size;
-  return WidePathToSjis(wide_full, full, size);
+  return GivenPath(GetFullPathNameW(wide, kWidePathSize, wide_full, nullptr), wide_full, full,
+                   size);
 }
 
 DWORD SjisGetLongPathName(const char *path, char *long_path, DWORD size) {
   wchar_t wide[kWidePathSize];
   wchar_t wide_long[kWidePathSize];
   if (!WideName(path, wide)) return 0;
-  DWORD length = GetLongPathNameW(wide, wide_long, kWidePathSize);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size;
-  return WidePathToSjis(wide_long, long_path, size);
+  return GivenPath(GetLongPathNameW(wide, wide_long, kWidePathSize), wide_long, long_path,
+                   size);
 }
 
 DWORD SjisGetEnvironmentVariable(const char *name, char *value, DWORD size) {
   wchar_t wide_name[kWidePathSize];
   wchar_t wide[kWidePathSize];
   if (!WideName(name, wide_name)) return 0;
-  DWORD length = GetEnvironmentVariableW(wide_name, wide, kWidePathSize);
-  if (length == 0) return 0;
-  if (length >= kWidePathSize) return size;
-  return WidePathToSjis(wide, value, size);
+  return GivenPath(GetEnvironmentVariableW(wide_name, wide, kWidePathSize), wide, value, size);
 }
 
 HRESULT SjisGetFolderPath(int csidl, DWORD flags, char *path) {
