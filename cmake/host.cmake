@@ -86,6 +86,9 @@ if(FERN_WIN32_DIR)
   endforeach()
   # The shipped programs' whole road: a bound well inside CI's time, even under emulation.
   set_tests_properties(e2e.genuine_i686_test PROPERTIES TIMEOUT 900)
+  # Three roads (ja_JP, C and zh_CN) of about 35 s each; one whose windows never come
+  # waits out the driver's limits, a few minutes at most.
+  set_tests_properties(e2e.locale_road_test PROPERTIES TIMEOUT 600)
 endif()
 
 # cmake --install: fernpack, the man page and the guide, and the Windows programs that

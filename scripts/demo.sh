@@ -4,6 +4,9 @@
 # With a display, the installer opens for a person. Without one, the UI driver walks
 # through it on a virtual display inside a Wine virtual desktop (so that Wine draws the
 # windows' captions), saves a PNG of every window it passes in build/demo/, and closes it.
+# FERN_LOCALE (scripts/wine-env.sh) runs it under another system code page: in prefixes
+# of that locale's own, with the screenshots in build/demo-<locale>/ (FERN_LOCALE=C.UTF-8
+# make demo: a Western Windows), so that the Japanese ones stay as they are.
 set -euo pipefail
 host_dir=${1:-build/host}
 win32_dir=${2:-build/win32}
@@ -34,13 +37,15 @@ disc "$win32_dir" "$game"
 # sources.
 source scripts/i386-support.sh
 package=build/sample-setup.exe
+locale_suffix=
+[ "${FERN_LOCALE:-ja_JP.UTF-8}" = ja_JP.UTF-8 ] || locale_suffix=-$FERN_LOCALE
 reason=$(fern_i686_unavailable)
 if [ -z "$reason" ]; then
   export FERN_WOW64=1
-  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export FERN_WOW64_PREFIX=$top/build/wineprefix-demo-wow64
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export FERN_WOW64_PREFIX=$top/build/wineprefix-demo-wow64$locale_suffix
   source scripts/wine-env.sh
 else
-  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo
+  [ -n "${FERN_DEMO_HEADLESS:-}" ] && export WINEPREFIX=$top/build/wineprefix-demo$locale_suffix
   source scripts/wine-env.sh
   game=build/demo-game64
   disc "$FERN_WINTEST_DIR" "$game"
@@ -65,8 +70,12 @@ fi
 # wrap their texts as Windows does.
 "$FERN_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
 "$FERN_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
+# The captions' font (Tahoma outside Japan) has no Japanese glyphs; Windows links it to a
+# Japanese font for them, and so does this prefix.
+"$FERN_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+  /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
 
-shots=$top/build/demo
+shots=$top/build/demo$locale_suffix
 rm -rf "$shots"
 mkdir -p "$shots"
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
@@ -148,5 +157,5 @@ for bmp in "$shots"/*.bmp; do
   rm -f "$bmp"
 done
 rm -f "$script" "$uninstall_script" "$shots/driver.out"
-echo "demo: screenshots in build/demo/: $(cd "$shots" && ls *.png | tr '\n' ' ')"
+echo "demo: screenshots in build/demo$locale_suffix/: $(cd "$shots" && ls *.png | tr '\n' ' ')"
 echo "demo: the sample was installed, its game started once and the game uninstalled, headless; every program ended with exit code 0"

@@ -75,11 +75,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-# Wine's ANSI code page follows the Unix locale; without a generated ja_JP.UTF-8 it stays 1252.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  echo "setup: generating the ja_JP.UTF-8 locale"
-  as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+# Wine's ANSI code page follows the Unix locale; a locale that is not generated silently
+# gives 1252. ja_JP.UTF-8 (932) is the one everything runs under; zh_CN.UTF-8 (936) is one
+# of the other system code pages that tests/e2e/locale_road_test.sh runs the installer
+# under (C.UTF-8, 1252, needs no generating).
+wanted_locales=()
+for wanted in ja_JP zh_CN; do
+  locale -a 2>/dev/null | grep -qi "^$wanted\.utf-\?8\$" || wanted_locales+=("$wanted")
+done
+if [ ${#wanted_locales[@]} -gt 0 ]; then
+  echo "setup: generating the locales ${wanted_locales[*]/%/.UTF-8}"
+  for wanted in "${wanted_locales[@]}"; do
+    as_root sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+  done
   as_root locale-gen
 fi
 

@@ -261,12 +261,22 @@ int ShortcutTarget(const char *link, char *target) {
   int ok = 0;
   IPersistFile *file = nullptr;
   if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+    // The target from the link's item list, which holds every name in Unicode; the path
+    // text beside it may have been stored in a code page that could not write the names.
     // A target that Shift-JIS cannot write is none of this installation's.
-    wchar_t wide_target[kWidePathSize];
-    if (SUCCEEDED(file->Load(wide_link, STGM_READ)) &&
-        shell_link->GetPath(wide_target, kWidePathSize, nullptr, SLGP_RAWPATH) == S_OK) {
-      wide_target[kWidePathSize - 1] = 0;
-      ok = WideToSjis(wide_target, target, kPathSize) == 0 ? 1 : 0;
+    wchar_t wide_target[MAX_PATH];
+    LPITEMIDLIST item = nullptr;
+    if (SUCCEEDED(file->Load(wide_link, STGM_READ))) {
+      bool found = false;
+      if (shell_link->GetIDList(&item) == S_OK && item != nullptr) {
+        found = SHGetPathFromIDListW(item, wide_target) != FALSE;
+        CoTaskMemFree(item);
+      }
+      if (!found) {
+        found = shell_link->GetPath(wide_target, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK;
+      }
+      wide_target[MAX_PATH - 1] = 0;
+      ok = found && WideToSjis(wide_target, target, kPathSize) == 0 ? 1 : 0;
     }
     file->Release();
   }
