@@ -9,7 +9,7 @@ fi
 source "$(dirname "$0")/wine-env.sh"
 wine_prefix_ready
 # One wine server for the whole run keeps program starts fast; it goes when the run ends.
-wineserver -p 120 || true
+wineserver -p120 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 status=0
 ctest --test-dir "$host_dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=$?

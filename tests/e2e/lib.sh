@@ -250,7 +250,7 @@ expect_texts() {
 restart_wineserver() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  wineserver -p 120 >/dev/null 2>&1 || true
+  wineserver -p120 >/dev/null 2>&1 || true
 }
 
 # drive_types: "<letter> <GetDriveTypeA result>" for every drive letter in use.
