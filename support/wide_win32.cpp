@@ -110,6 +110,13 @@ HANDLE SjisCreateMutex(const char *name, BOOL initial_owner) {
   return WideName(name, wide) ? CreateMutexW(nullptr, initial_owner, wide) : nullptr;
 }
 
+HANDLE SjisCreateFile(const char *path, DWORD access, DWORD share, DWORD disposition,
+                      DWORD flags) {
+  wchar_t wide[kWidePathSize];
+  if (!WideName(path, wide)) return INVALID_HANDLE_VALUE;
+  return CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
+}
+
 DWORD SjisGetCurrentDirectory(DWORD size, char *path) {
   wchar_t wide[kWidePathSize];
   return GivenPath(GetCurrentDirectoryW(kWidePathSize, wide), wide, path, size);

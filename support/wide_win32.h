@@ -31,6 +31,9 @@ BOOL SjisMoveFileEx(const char *from, const char *to, DWORD flags);
 UINT SjisGetDriveType(const char *root);
 BOOL SjisGetDiskFreeSpaceEx(const char *path, ULARGE_INTEGER *available);
 HANDLE SjisCreateMutex(const char *name, BOOL initial_owner);
+// CreateFileW with no security attributes and no template; INVALID_HANDLE_VALUE on failure.
+HANDLE SjisCreateFile(const char *path, DWORD access, DWORD share, DWORD disposition,
+                      DWORD flags);
 
 // Paths Windows gives.
 DWORD SjisGetCurrentDirectory(DWORD size, char *path);

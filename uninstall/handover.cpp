@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "archive/entry_name.h"
+#include "support/sjis.h"
+
 namespace {
 
 const char kSwitch[] = "/fern-uninstall";
@@ -42,6 +45,25 @@ int FormatHandoverCommand(char *out, size_t size, const char *program,
   return n < 0 || (size_t)n >= size ? -1 : 0;
 }
 
+bool HandoverFolderAcceptable(const char *folder) {
+  char letter = (char)(folder[0] | 0x20);
+  if (letter < 'a' || letter > 'z' || folder[1] != ':' || folder[2] != '\\') return false;
+  if (folder[3] == '\0') return false;
+  // Name by name, so that a folder as long as a path may be passes when its names do.
+  const char *name = folder + 3;
+  for (;;) {
+    const char *separator = FindSeparator(name, false);
+    size_t length = separator != nullptr ? (size_t)(separator - name) : strlen(name);
+    char component[kPathSize];
+    if (length == 0 || length >= sizeof component) return false;
+    memcpy(component, name, length);
+    component[length] = '\0';
+    if (CheckEntryName(component, false) != kNameOk) return false;
+    if (separator == nullptr) return true;
+    name = separator + 1;
+  }
+}
+
 int ParseHandoverCommand(const char *command_line, HandoverOrder *order) {
   const char *p = SkipBlanks(SkipArgument(SkipBlanks(command_line)));
   size_t switch_length = strlen(kSwitch);
@@ -53,17 +75,18 @@ int ParseHandoverCommand(const char *command_line, HandoverOrder *order) {
   unsigned long process = 0;
   unsigned long saved_games = 0;
   p = ReadNumber(p, &process);
-  if (p == nullptr) return 0;
+  if (p == nullptr) return -1;
   p = ReadNumber(SkipBlanks(p), &saved_games);
-  if (p == nullptr || saved_games > 1) return 0;
+  if (p == nullptr || saved_games > 1) return -1;
   p = SkipBlanks(p);
-  if (*p != '"') return 0;
+  if (*p != '"') return -1;
   const char *close = strchr(p + 1, '"');
-  if (close == nullptr || *SkipBlanks(close + 1) != '\0') return 0;
+  if (close == nullptr || *SkipBlanks(close + 1) != '\0') return -1;
   size_t length = (size_t)(close - (p + 1));
-  if (length == 0 || length >= sizeof order->folder) return 0;
+  if (length == 0 || length >= sizeof order->folder) return -1;
   memcpy(order->folder, p + 1, length);
   order->folder[length] = '\0';
+  if (!HandoverFolderAcceptable(order->folder)) return -1;
   order->process = process;
   order->saved_games = (int)saved_games;
   return 1;

@@ -29,9 +29,17 @@ struct HandoverOrder {
 int FormatHandoverCommand(char *out, size_t size, const char *program,
                           const HandoverOrder *order);
 
-// Reads a whole command line (as GetCommandLineA gives it, the program first, quoted or
-// not). 1 with the order filled when it is the copy's command line, 0 for any other
-// command line (the program was started by the player: UnInst.exe's own start).
+// Reads a whole command line (the program first, quoted or not). 1 with the order filled
+// when it is the copy's command line, 0 for any other command line (the program was
+// started by the player: UnInst.exe's own start), and -1 for the copy's switch with an
+// order that must not be followed: anything but the shape above, or a folder that
+// HandoverFolderAcceptable refuses.
 int ParseHandoverCommand(const char *command_line, HandoverOrder *order);
+
+// Whether a hand-over may name this folder: an absolute path on a drive ("X:\" and at
+// least one name below it), each name one that the extractor itself would accept (no ".",
+// "..", empty names, streams or devices). A copy running with administrator rights
+// removes what the folder's list names, so a relative, root or "..\.." folder is refused.
+bool HandoverFolderAcceptable(const char *folder);
 
 #endif

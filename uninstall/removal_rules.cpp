@@ -28,6 +28,14 @@ bool SameCharacter(const char *a, const char *b, size_t length) {
   return a[0] == b[0] && a[1] == b[1];
 }
 
+// Length of a path without one trailing separator that is a character of its own.
+size_t LengthWithoutSeparator(const char *path) {
+  size_t length = strlen(path);
+  const char *last = LastSeparator(path);
+  if (last != nullptr && last[1] == '\0') length = (size_t)(last - path);
+  return length;
+}
+
 }  // namespace
 
 int FirstWord(const char *line, char *out, size_t size) {
@@ -167,4 +175,69 @@ void StripQuotes(char *text) {
     memmove(text, text + 1, length - 2);
     text[length - 2] = '\0';
   }
+}
+
+int PlainFinalPath(const char *final_path, char *out, size_t size) {
+  const char *rest = final_path;
+  const char *lead = "";
+  // Only a drive's or a share's path loses the prefix; a volume's ("\\?\Volume{...}\")
+  // has no other form.
+  if (strncmp(final_path, "\\\\?\\", 4) == 0) {
+    const char *after = final_path + 4;
+    if (FoldCase(after[0]) == 'U' && FoldCase(after[1]) == 'N' && FoldCase(after[2]) == 'C' &&
+        after[3] == '\\') {
+      rest = after + 4;
+      lead = "\\\\";
+    } else if (after[0] != '\0' && after[1] == ':') {
+      rest = after;
+    }
+  }
+  size_t lead_length = strlen(lead);
+  size_t rest_length = strlen(rest);
+  if (lead_length + rest_length >= size) {
+    if (size > 0) out[0] = '\0';
+    return -1;
+  }
+  memmove(out + lead_length, rest, rest_length + 1);  // out may be final_path itself
+  memcpy(out, lead, lead_length);
+  return 0;
+}
+
+bool IsPathOf(const char *path, const char *folder, const char *relative) {
+  char plain[kPathSize];
+  char expected[kPathSize * 2];
+  if (PlainFinalPath(path, plain, sizeof plain) != 0) return false;
+  size_t folder_length = LengthWithoutSeparator(folder);
+  if (folder_length == 0 || folder_length >= kPathSize) return false;
+  memcpy(expected, folder, folder_length);
+  expected[folder_length] = '\0';
+  if (relative[0] != '\0') {
+    if (folder_length + 1 + strlen(relative) >= sizeof expected) return false;
+    expected[folder_length] = '\\';
+    strcpy(expected + folder_length + 1, relative);
+  }
+  return SameNameIgnoringCase(plain, expected);
+}
+
+bool IsSharedFolder(const char *folder, const char *const *shared, size_t shared_count,
+                    const char *const *inside, size_t inside_count) {
+  char plain[kPathSize];
+  if (PlainFinalPath(folder, plain, sizeof plain) != 0) return true;  // no doubt left open
+  plain[LengthWithoutSeparator(plain)] = '\0';
+  // A drive root, "X:"; a share's root, "\\server\share"; a volume's, "\\?\Volume{...}".
+  if (plain[0] != '\0' && plain[1] == ':' && plain[2] == '\0') return true;
+  if (IsSeparator(plain[0]) && IsSeparator(plain[1]) && NameDepth(plain + 2) <= 1) return true;
+  if (plain[0] == '\0') return true;
+  char entry[kPathSize];
+  for (size_t i = 0; i < shared_count; i++) {
+    if (PlainFinalPath(shared[i], entry, sizeof entry) != 0 || entry[0] == '\0') continue;
+    if (PathPointsInto(plain, entry) && LengthWithoutSeparator(entry) == strlen(plain)) {
+      return true;
+    }
+  }
+  for (size_t i = 0; i < inside_count; i++) {
+    if (PlainFinalPath(inside[i], entry, sizeof entry) != 0 || entry[0] == '\0') continue;
+    if (PathPointsInto(plain, entry)) return true;
+  }
+  return false;
 }

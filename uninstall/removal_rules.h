@@ -56,6 +56,31 @@ bool PathPointsInto(const char *path, const char *folder);
 // The number of separators in a relative name: folders with more are removed first.
 int NameDepth(const char *name);
 
+// The links below the InstallFolder and the folders that other files share. Windows gives
+// the path of an open file or folder in its final form, "\\?\C:\x" or
+// "\\?\UNC\server\share\x", with every junction, symbolic link and mount point resolved.
+// The uninstaller deletes a name only when that final path is the InstallFolder's own
+// (resolved once) followed by the name: a path that a link turned elsewhere differs.
+
+// The path in the form the rest of the uninstaller writes: "\\?\C:\x" becomes "C:\x",
+// "\\?\UNC\server\share\x" becomes "\\server\share\x"; any other text (a volume's path,
+// "\\?\Volume{...}\x") is kept. Returns
+// 0, or -1 when it does not fit size bytes (out empty then).
+int PlainFinalPath(const char *final_path, char *out, size_t size);
+
+// Whether path (plain or final) names exactly folder, a separator and relative, compared
+// as SameNameIgnoringCase does; a trailing separator of folder is ignored, an empty
+// relative names the folder itself.
+bool IsPathOf(const char *path, const char *folder, const char *relative);
+
+// Whether an InstallFolder (its resolved path, plain or final) is a place whose other
+// files are not the game's: a drive root ("C:\", "\\server\share"), one of shared itself
+// (program, profile and user folders), or inside one of inside (the Windows folder). There
+// the uninstaller removes the names its lists give and expands no pattern. Empty entries
+// are passed over.
+bool IsSharedFolder(const char *folder, const char *const *shared, size_t shared_count,
+                    const char *const *inside, size_t inside_count);
+
 // Removes one pair of surrounding double quotes from a command text in place, as a
 // command that names a path with blanks carries them.
 void StripQuotes(char *text);

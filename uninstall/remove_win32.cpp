@@ -1,7 +1,8 @@
 // The removal itself: files, patterns, shortcuts, registry values and folders. Every path
-// is the InstallFolder, a backslash and a name that CheckRemovalLine accepted; nothing is
-// removed anywhere else, apart from the shortcuts and registry keys that point into the
-// InstallFolder or that the installer made for this title.
+// is the InstallFolder (resolved by Windows), a backslash and a name that CheckRemovalLine
+// accepted, reached through no link below the folder; nothing is removed anywhere else,
+// apart from the shortcuts and registry keys that point into the InstallFolder or that the
+// installer made for this title.
 #include "uninstall/remove_steps.h"
 
 #include <windows.h>
@@ -36,6 +37,9 @@ const char kLinkSuffix[] = ".LNK";
 const char kInUse[] = "（使用中）";
 const char kDenied[] = "（使用中か、アクセスが拒否されました）";
 const char kIsFolder[] = "（同じ名前のフォルダがあります）";
+const char kViaLink[] = "（リンクを経由します）";
+const char kLinkKept[] = "（リンクを削除できません）";
+const char kSharedPattern[] = "（共有フォルダではパターンを使いません）";
 const char kRegistryPrefix[] = "レジストリ ";
 
 // Why CheckRemovalLine refused a line, for the final box.
@@ -50,18 +54,45 @@ const char *RefusalReason(int verdict) {
   }
 }
 
+// A folder that the removal may leave empty; listed: a list names it (with a trailing
+// backslash), so a link in its place is removed as a link.
+struct FolderCandidate {
+  char name[kMaxNameSize];
+  bool listed;
+};
+
 // Module state of the one run.
 struct RemovalState {
   const char *folder;
+  // The InstallFolder as Windows resolves it (links above it followed, long names): every
+  // file is removed through this path and checked against it.
+  char canonical[kPathSize];
+  // Windows gives final paths and deletes through a handle: each name is opened, its final
+  // path compared with canonical\name, and deleted through that very handle. Without them
+  // (Windows XP) the walk over the folders' attributes is the check.
+  bool verify;
+  // The InstallFolder is a drive root, the Windows folder or a shared folder: patterns are
+  // refused, and the folder itself is never removed.
+  bool shared;
   RemovalReport failed;
   RemovalReport refused;
   int game_left;
-  char folders[kMaxFolders][kMaxNameSize];
+  FolderCandidate folders[kMaxFolders];
   int folder_count;
 };
 RemovalState g_removal;
 
-enum FileResult { kFileGone = 0, kFileMissing, kFileInUse, kFileDenied, kFileIsFolder, kFileFailed };
+enum FileResult {
+  kFileGone = 0,
+  kFileMissing,
+  kFileInUse,
+  kFileDenied,
+  kFileIsFolder,
+  kFileFailed,
+  kFileNotEmpty,  // a folder that still holds something
+  kFileViaLink,   // the path passes through a link, or leads somewhere else
+  kFileLinkKept,  // the name is a link that cannot be removed as itself here
+};
 
 // Deletes one file; a read-only file loses that attribute first (and gets it back when the
 // deletion fails, so nothing is changed half-way). A missing file is no failure.
@@ -93,19 +124,260 @@ void ReportFailure(const char *shown, int result) {
   AddReportEntry(&g_removal.failed, shown, suffix);
 }
 
-// Records a folder (relative, without a trailing backslash) and its parents as candidates.
-void AddFolderCandidates(const char *relative) {
+// What a failed deletion's error means.
+int ErrorResult(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return kFileMissing;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return kFileInUse;
+    case ERROR_ACCESS_DENIED: return kFileDenied;
+    case ERROR_DIR_NOT_EMPTY: return kFileNotEmpty;
+    default: return kFileFailed;
+  }
+}
+
+// --- Links below the InstallFolder. Everyone may write in the InstallFolder and the
+// uninstaller runs as administrator, so a junction, symbolic link or mount point planted
+// there must never turn a deletion elsewhere. Wine shows a Unix link to a folder as a
+// reparse point, but one to a file as a plain file, and opens (and deletes) the target
+// even when asked for the link itself: the final-path check refuses both there.
+
+// Calls that Windows XP lacks, looked up at run time so that the program starts there.
+typedef DWORD(WINAPI *FinalPathProc)(HANDLE, LPWSTR, DWORD, DWORD);
+typedef BOOL(WINAPI *SetInfoProc)(HANDLE, int, LPVOID, DWORD);
+enum { kFileBasicInfo = 0, kFileDispositionInfo = 4 };  // FILE_INFO_BY_HANDLE_CLASS
+struct BasicInfo {  // FILE_BASIC_INFO; a time of 0 and attributes of 0 are left as they are
+  LARGE_INTEGER creation, last_access, last_write, change;
+  DWORD attributes;
+};
+struct DispositionInfo {  // FILE_DISPOSITION_INFO
+  BOOLEAN delete_file;
+};
+FinalPathProc g_final_path = nullptr;
+SetInfoProc g_set_info = nullptr;
+
+void LookUpHandleCalls() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return;
+  g_final_path = reinterpret_cast<FinalPathProc>(
+      reinterpret_cast<void *>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
+  g_set_info = reinterpret_cast<SetInfoProc>(
+      reinterpret_cast<void *>(GetProcAddress(kernel, "SetFileInformationByHandle")));
+}
+
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The final path of an open file or folder, plain ("C:\x"), as Shift-JIS in kPathSize
+// bytes (its short form where a name has no Shift-JIS form). Returns 0, or -1.
+int FinalPathOf(HANDLE handle, char *out) {
+  if (g_final_path == nullptr) return -1;
+  wchar_t wide[kWidePathSize];
+  DWORD length = g_final_path(handle, wide, kWidePathSize, 0);  // normalised, drive letters
+  if (length == 0 || length >= kWidePathSize) return -1;
+  char text[kPathSize];
+  length = WidePathToSjis(wide, text, kPathSize);
+  if (length == 0 || length >= kPathSize) return -1;
+  return PlainFinalPath(text, out, kPathSize);
+}
+
+// A folder's own path: its final path where Windows gives one (true), else its full path
+// with long names ("C:\Games\.." is "C:\" either way).
+bool ResolveFolder(const char *path, char *out) {
+  HANDLE handle = SjisCreateFile(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle != INVALID_HANDLE_VALUE) {
+    int status = FinalPathOf(handle, out);
+    CloseHandle(handle);
+    if (status == 0) return true;
+  }
+  char full[kPathSize];
+  DWORD length = SjisGetFullPathName(path, sizeof full, full);
+  if (length == 0 || length >= sizeof full) CopyText(full, path, sizeof full);
+  length = SjisGetLongPathName(full, out, kPathSize);
+  if (length == 0 || length >= kPathSize) CopyText(out, full, kPathSize);
+  return false;
+}
+
+// The places whose other files are not the game's (IsSharedFolder): the Windows folder
+// (and all inside it), the program folders, the profile, the folder of profiles, the user
+// and all-users folders and the temp folder, each as written and as resolved.
+const int kSharedPlaces[] = {
+    CSIDL_PROGRAM_FILES,          CSIDL_PROGRAM_FILESX86,   CSIDL_PROGRAM_FILES_COMMON,
+    CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_PROFILE,           CSIDL_DESKTOPDIRECTORY,
+    CSIDL_PERSONAL,               CSIDL_MYMUSIC,            CSIDL_MYPICTURES,
+    CSIDL_MYVIDEO,                CSIDL_FAVORITES,          CSIDL_APPDATA,
+    CSIDL_LOCAL_APPDATA,          CSIDL_STARTMENU,          CSIDL_PROGRAMS,
+    CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS,  CSIDL_COMMON_MUSIC,
+    CSIDL_COMMON_PICTURES,        CSIDL_COMMON_VIDEO,       CSIDL_COMMON_APPDATA,
+    CSIDL_COMMON_STARTMENU,       CSIDL_COMMON_PROGRAMS};
+enum {
+  kSharedPlaceCount = sizeof kSharedPlaces / sizeof kSharedPlaces[0],
+  kSharedTexts = kSharedPlaceCount + 3,  // and the 64-bit program folder, profiles, temp
+};
+
+bool InSharedFolder(const char *canonical) {
+  static char texts[kSharedTexts][kPathSize];
+  static char resolved[kSharedTexts][kPathSize];
+  static const char *shared[kSharedTexts * 2];
+  for (int i = 0; i < kSharedPlaceCount; i++) {
+    if (FAILED(SjisGetFolderPath(kSharedPlaces[i], SHGFP_TYPE_CURRENT, texts[i]))) {
+      texts[i][0] = '\0';
+    }
+  }
+  char *program_files = texts[kSharedPlaceCount];
+  DWORD length = SjisGetEnvironmentVariable("ProgramW6432", program_files, kPathSize);
+  if (length == 0 || length >= kPathSize) program_files[0] = '\0';
+  // C:\Users\player -> C:\Users, never a bare drive.
+  char *profiles = texts[kSharedPlaceCount + 1];
+  profiles[0] = '\0';
+  for (int i = 0; i < kSharedPlaceCount; i++) {
+    if (kSharedPlaces[i] == CSIDL_PROFILE &&
+        (!ParentFolder(profiles, kPathSize, texts[i]) || strlen(profiles) <= 2)) {
+      profiles[0] = '\0';
+    }
+  }
+  char *temp = texts[kSharedPlaceCount + 2];
+  length = SjisGetTempPath(kPathSize, temp);
+  if (length == 0 || length >= kPathSize) temp[0] = '\0';
+  for (int i = 0; i < kSharedTexts; i++) {
+    resolved[i][0] = '\0';
+    if (texts[i][0] != '\0') ResolveFolder(texts[i], resolved[i]);
+    shared[2 * i] = texts[i];
+    shared[2 * i + 1] = resolved[i];
+  }
+  char windows[kPathSize];
+  char windows_resolved[kPathSize] = "";
+  UINT windows_length = SjisGetWindowsDirectory(windows, sizeof windows);
+  if (windows_length == 0 || windows_length >= sizeof windows) {
+    windows[0] = '\0';
+  } else {
+    ResolveFolder(windows, windows_resolved);
+  }
+  const char *inside[] = {windows, windows_resolved};
+  return IsSharedFolder(canonical, shared, kSharedTexts * 2, inside, 2);
+}
+
+// Resolves the InstallFolder for the removal and decides whether it is shared.
+void PrepareFolder(const char *folder) {
+  g_removal.folder = folder;
+  LookUpHandleCalls();
+  bool resolved = ResolveFolder(folder, g_removal.canonical);
+  g_removal.verify = resolved && g_final_path != nullptr && g_set_info != nullptr;
+  g_removal.shared = InSharedFolder(g_removal.canonical);
+}
+
+enum { kWayOk = 0, kWayMissing, kWayLink };
+
+// Walks the folders of relative (a checked name) from the InstallFolder down, its last
+// component too when whole is set: kWayLink when one is a junction, symbolic link or mount
+// point, kWayMissing when one does not exist (or is no folder), else kWayOk.
+int CheckWay(const char *relative, bool whole) {
+  int levels = NameDepth(relative) + (whole ? 1 : 0);
+  for (int level = 1; level <= levels; level++) {
+    char part[kMaxNameSize];
+    char path[kPathSize];
+    if (FolderPrefix(relative, part, sizeof part, level) != 0 ||
+        JoinPath(path, sizeof path, g_removal.canonical, part) != 0) {
+      return kWayMissing;
+    }
+    DWORD attributes = SjisGetFileAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kWayMissing;
+      continue;  // unreadable: the deletion's own check decides
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kWayLink;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return kWayMissing;
+  }
+  return kWayOk;
+}
+
+// Deletes the open file or folder, which is path: a read-only file loses that attribute
+// first and gets it back when the deletion fails.
+int DeleteThroughHandle(HANDLE handle, DWORD attributes) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (GetFileInformationByHandle(handle, &information)) attributes = information.dwFileAttributes;
+  bool cleared = false;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    BasicInfo basic = {};
+    basic.attributes = (attributes & ~FILE_ATTRIBUTE_READONLY) != 0
+                           ? attributes & ~FILE_ATTRIBUTE_READONLY
+                           : FILE_ATTRIBUTE_NORMAL;
+    cleared = g_set_info(handle, kFileBasicInfo, &basic, sizeof basic) != FALSE;
+  }
+  DispositionInfo disposition = {TRUE};
+  if (g_set_info(handle, kFileDispositionInfo, &disposition, sizeof disposition)) return kFileGone;
+  DWORD error = GetLastError();
+  if (cleared) {
+    BasicInfo basic = {};
+    basic.attributes = attributes;
+    g_set_info(handle, kFileBasicInfo, &basic, sizeof basic);
+  }
+  return ErrorResult(error);
+}
+
+// Removes a file (folder unset) or an empty folder named relative to the InstallFolder,
+// never through a link: a path that passes through one is kFileViaLink. A name that is
+// itself a link is removed as a link where Windows can open the link itself (with
+// allow_link), and kFileLinkKept otherwise; its target is never touched.
+int RemoveInFolder(const char *relative, bool folder, bool allow_link) {
+  int way = CheckWay(relative, false);
+  if (way == kWayLink) return kFileViaLink;
+  if (way == kWayMissing) return kFileMissing;
+  char path[kPathSize];
+  if (JoinPath(path, sizeof path, g_removal.canonical, relative) != 0) return kFileFailed;
+  DWORD attributes = SjisGetFileAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorResult(GetLastError());
+  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  bool is_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (link && !allow_link) return kFileLinkKept;
+  if (!link && is_folder != folder) return folder ? kFileMissing : kFileIsFolder;
+  if (!g_removal.verify) {
+    // By name: Windows removes a junction or symbolic link itself, not what it points to.
+    if (!is_folder) return DeleteOneFile(path);
+    return SjisRemoveDirectory(path) ? kFileGone : ErrorResult(GetLastError());
+  }
+  HANDLE handle = SjisCreateFile(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 kShareAll, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return ErrorResult(GetLastError());
+  // What the handle holds must be the name itself: not a link's target, nor anything put
+  // in place of a folder since the walk.
+  char final_path[kPathSize];
+  int result;
+  if (FinalPathOf(handle, final_path) != 0) {
+    result = kFileFailed;
+  } else if (!IsPathOf(final_path, g_removal.canonical, relative)) {
+    result = link ? kFileLinkKept : kFileViaLink;
+  } else {
+    result = DeleteThroughHandle(handle, attributes);
+  }
+  CloseHandle(handle);
+  return result;
+}
+
+const char *LinkReason(int result) { return result == kFileLinkKept ? kLinkKept : kViaLink; }
+bool IsLinkResult(int result) { return result == kFileViaLink || result == kFileLinkKept; }
+
+// Records a folder (relative, a trailing backslash or not) and its parents as candidates;
+// listed: a list names the folder itself.
+void AddFolderCandidates(const char *relative, bool listed) {
   char folder[kMaxNameSize];
   CopyText(folder, relative, sizeof folder);
   StripBackslash(folder);
   while (folder[0] != '\0') {
-    bool known = false;
-    for (int i = 0; i < g_removal.folder_count && !known; i++) {
-      known = SameNameIgnoringCase(g_removal.folders[i], folder);
+    int known = -1;
+    for (int i = 0; i < g_removal.folder_count && known < 0; i++) {
+      if (SameNameIgnoringCase(g_removal.folders[i].name, folder)) known = i;
     }
-    if (!known && g_removal.folder_count < kMaxFolders) {
-      CopyText(g_removal.folders[g_removal.folder_count++], folder, kMaxNameSize);
+    if (known < 0 && g_removal.folder_count < kMaxFolders) {
+      known = g_removal.folder_count++;
+      CopyText(g_removal.folders[known].name, folder, kMaxNameSize);
+      g_removal.folders[known].listed = false;
     }
+    if (known >= 0 && listed) g_removal.folders[known].listed = true;
+    listed = false;  // the parents are only candidates
     char parent[kMaxNameSize];
     char last[kMaxNameSize];
     SplitLastComponent(folder, parent, sizeof parent, last, sizeof last);
@@ -117,27 +389,30 @@ void AddFolderCandidates(const char *relative) {
 // that the game is still there (not said of the saved games).
 void RemoveNamedFile(const char *relative, bool game_file) {
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.folder, relative) != 0) {
+  if (JoinPath(path, sizeof path, g_removal.canonical, relative) != 0) {
     AddReportEntry(&g_removal.refused, relative, RefusalReason(kNameTooLong));
     return;
   }
-  int result = DeleteOneFile(path);
-  if (result != kFileGone && result != kFileMissing) {
+  int result = RemoveInFolder(relative, false, true);
+  if (IsLinkResult(result)) {
+    AddReportEntry(&g_removal.refused, relative, LinkReason(result));
+  } else if (result != kFileGone && result != kFileMissing) {
     ReportFailure(relative, result);
     if (game_file) g_removal.game_left = 1;
   }
 }
 
 // Calls visit for every file (not folder) of the folder (relative, may be empty) whose
-// name matches the pattern. Returns how many matched.
+// name matches the pattern. Returns how many matched. The caller has checked that the
+// folder is reached through no link; each file's removal checks its own path again.
 typedef void (*MatchVisitor)(const char *relative, bool game_file);
 int VisitMatches(const char *folder_part, const char *pattern, MatchVisitor visit,
                  bool game_file) {
   char search[kPathSize];
   char folder[kPathSize];
   if (folder_part[0] == '\0') {
-    CopyText(folder, g_removal.folder, sizeof folder);
-  } else if (JoinPath(folder, sizeof folder, g_removal.folder, folder_part) != 0) {
+    CopyText(folder, g_removal.canonical, sizeof folder);
+  } else if (JoinPath(folder, sizeof folder, g_removal.canonical, folder_part) != 0) {
     return 0;
   }
   if (JoinPath(search, sizeof search, folder, "*") != 0) return 0;
@@ -161,7 +436,9 @@ int VisitMatches(const char *folder_part, const char *pattern, MatchVisitor visi
 }
 
 // One [delfiles] or [delfiles_user] line: its first word, checked, then a plain name or a
-// pattern within one folder. With remove unset it only counts the existing files.
+// pattern within one folder. With remove unset it only counts the existing files; a line
+// that will be refused for a link or a shared folder counts once, so that the player is
+// asked and then told.
 int HandleSectionLine(const char *line, bool remove, bool game_file) {
   char word[kPathSize];
   char name[kMaxNameSize];
@@ -176,14 +453,22 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
   }
   if (EndsWithBackslash(name)) {
     // A folder: it goes when the removal has emptied it.
-    if (remove) AddFolderCandidates(name);
+    if (remove) AddFolderCandidates(name, true);
     return 0;
   }
   char folder_part[kMaxNameSize];
   char last[kMaxNameSize];
   SplitLastComponent(name, folder_part, sizeof folder_part, last, sizeof last);
-  if (remove && folder_part[0] != '\0') AddFolderCandidates(folder_part);
+  if (remove && folder_part[0] != '\0') AddFolderCandidates(folder_part, false);
   if (HasWildcard(last)) {
+    // A pattern is expanded only in the game's own folder, and never behind a link.
+    const char *reason = g_removal.shared ? kSharedPattern
+                         : CheckWay(folder_part, true) == kWayLink ? kViaLink
+                                                                    : nullptr;
+    if (reason != nullptr) {
+      if (remove) AddReportEntry(&g_removal.refused, word, reason);
+      return remove ? 0 : 1;
+    }
     return VisitMatches(folder_part, last, remove ? RemoveNamedFile : nullptr, game_file);
   }
   if (IsUninstallerOwnFile(name)) return 0;
@@ -191,8 +476,9 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
     RemoveNamedFile(name, game_file);
     return 1;
   }
+  if (CheckWay(name, false) == kWayLink) return 1;
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.folder, name) != 0) return 0;
+  if (JoinPath(path, sizeof path, g_removal.canonical, name) != 0) return 0;
   DWORD attributes = SjisGetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -219,13 +505,13 @@ void RemoveListedFiles() {
       continue;
     }
     if (kind == kListFolder) {
-      AddFolderCandidates(name);
+      AddFolderCandidates(name, true);
       continue;
     }
     char folder_part[kMaxNameSize];
     char last[kMaxNameSize];
     SplitLastComponent(name, folder_part, sizeof folder_part, last, sizeof last);
-    if (folder_part[0] != '\0') AddFolderCandidates(folder_part);
+    if (folder_part[0] != '\0') AddFolderCandidates(folder_part, false);
     if (!IsUninstallerOwnFile(name)) RemoveNamedFile(name, true);
   }
   fclose(list);
@@ -233,19 +519,26 @@ void RemoveListedFiles() {
 
 // Deepest folders first, so that a parent is tried after its children.
 int CompareDepth(const void *a, const void *b) {
-  return NameDepth((const char *)b) - NameDepth((const char *)a);
+  return NameDepth(((const FolderCandidate *)b)->name) -
+         NameDepth(((const FolderCandidate *)a)->name);
 }
 
+// The emptied folders, then the InstallFolder, unless it is shared. A folder that is not
+// empty (the player's files) stays, as it should. A link in a folder's place goes (as a
+// link) only when a list names that folder; a listed folder that stays for a link is
+// reported.
 void RemoveEmptyFolders() {
-  qsort(g_removal.folders, (size_t)g_removal.folder_count, kMaxNameSize, CompareDepth);
+  qsort(g_removal.folders, (size_t)g_removal.folder_count, sizeof(FolderCandidate), CompareDepth);
   for (int i = 0; i < g_removal.folder_count; i++) {
-    char path[kPathSize];
-    // A folder that is not empty (the player's files) fails and stays, as it should.
-    if (JoinPath(path, sizeof path, g_removal.folder, g_removal.folders[i]) == 0) {
-      SjisRemoveDirectory(path);
+    const FolderCandidate &folder = g_removal.folders[i];
+    int result = RemoveInFolder(folder.name, true, folder.listed);
+    if (folder.listed && IsLinkResult(result)) {
+      char shown[kMaxNameSize + 1];
+      snprintf(shown, sizeof shown, "%s\\", folder.name);
+      AddReportEntry(&g_removal.refused, shown, LinkReason(result));
     }
   }
-  SjisRemoveDirectory(g_removal.folder);
+  if (!g_removal.shared) SjisRemoveDirectory(g_removal.canonical);
 }
 
 // The path that a shortcut file points at, or 0 when it cannot be read.
@@ -369,6 +662,28 @@ void ReportRegistry(const char *root, const char *path, const char *name) {
   AddReportEntry(&g_removal.failed, shown, "");
 }
 
+// Whether the per-user product key's "InstTo" names another folder than this
+// InstallFolder: the same title installed twice, where the other installation's values
+// must stay. Names are compared in their long forms where the folders exist. A key
+// without InstTo says nothing against this installation.
+bool KeyDescribesAnotherFolder(HKEY key) {
+  char inst_to[kPathSize];
+  DWORD type = 0;
+  if (SjisRegQueryString(key, "InstTo", &type, inst_to, sizeof inst_to) != ERROR_SUCCESS ||
+      type != REG_SZ || inst_to[0] == '\0') {
+    return false;
+  }
+  char inst_to_long[kPathSize];
+  char folder_long[kPathSize];
+  DWORD length = SjisGetLongPathName(inst_to, inst_to_long, sizeof inst_to_long);
+  if (length == 0 || length >= sizeof inst_to_long) CopyText(inst_to_long, inst_to, kPathSize);
+  length = SjisGetLongPathName(g_removal.folder, folder_long, sizeof folder_long);
+  if (length == 0 || length >= sizeof folder_long) {
+    CopyText(folder_long, g_removal.folder, kPathSize);
+  }
+  return !(PathPointsInto(inst_to_long, folder_long) && PathPointsInto(folder_long, inst_to_long));
+}
+
 // The per-user values of [reg], the product keys when that leaves them empty (the machine
 // key is the installer's administrator probe), and the uninstall entry when it names this
 // InstallFolder (another installation of the same title may have taken it over).
@@ -383,9 +698,11 @@ void RemoveRegistry(bool keep_entry) {
     HKEY key;
     if (SjisRegOpenKey(HKEY_CURRENT_USER, product, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
       TokenValues values = {CdromRoot, g_removal.folder};
+      // Another installation's values are not this one's to delete.
+      const SectionLine *lines = KeyDescribesAnotherFolder(key) ? nullptr : GetRegLines();
       char name[kTransferTextSize];
       char text[kTransferTextSize];
-      for (const SectionLine *line = GetRegLines(); line; line = line->next) {
+      for (const SectionLine *line = lines; line; line = line->next) {
         if (ParseRegLine(line->text, &values, name, sizeof name, text, sizeof text) != 0) {
           continue;
         }
@@ -429,7 +746,7 @@ void RemoveOwnFiles() {
 }  // namespace
 
 int CountNamedFiles(const char *folder, const SectionLine *lines) {
-  g_removal.folder = folder;
+  PrepareFolder(folder);
   int count = 0;
   for (const SectionLine *line = lines; line; line = line->next) {
     count += HandleSectionLine(line->text, false, false);
@@ -438,7 +755,7 @@ int CountNamedFiles(const char *folder, const SectionLine *lines) {
 }
 
 RemovalOutcome RunRemoval(const char *folder, int saved_games) {
-  g_removal.folder = folder;
+  PrepareFolder(folder);
   StartReport(&g_removal.failed);
   StartReport(&g_removal.refused);
   g_removal.game_left = 0;

@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <sddl.h>
+#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -43,16 +45,29 @@ const char kAskSavedGames[] =
 const char kDone[] = "アンインストールが完了しました。";
 const char kFolderKept[] = "\nフォルダ[%s]には、ほかのファイルが残っているため、フォルダは残しました。";
 const char kFailedHead[] = "アンインストールを終えましたが、次のものは削除できませんでした。\n";
-const char kRefusedHead[] = "次の行はインストール先フォルダの外を指すか使えない名前のため、何も削除しませんでした。\n";
+const char kRefusedHead[] = "次の行からは、（　）内の理由により何も削除しませんでした。\n";
 const char kRunAgain[] =
     "\nゲームを終了してから、もう一度アンインストールを実行してください。"
     "\n（アンインストーラとアンインストール情報は残してあります）";
 const char kMutexFormat[] = "%s アンインストール";
+const char kBadOrder[] =
+    "アンインストールの指示が正しくないため、何も削除せずに終了します。";
+const char kBusy[] =
+    "別のアンインストールが終わらないため、何も削除せずに終了しました。\n"
+    "しばらくしてから、もう一度実行してください。";
+// The copy: in a folder of its own in the temp folder, named at random.
+const char kCopyFolderFormat[] = "FernUninstall_%08lX%08lX%08lX%08lX";
 const char kCopyFormat[] = "UnInst_%08lX.exe";
+// Only administrators and the system may do anything in the copy's folder.
+const wchar_t kCopyFolderAccess[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+const int kCopyFolderAttempts = 8;
 
 // How long the copy waits for the original to end: it ends right after starting the
 // copy, so this only guards against waiting forever on a stuck original.
 const DWORD kOriginalWaitMs = 60000;
+// How long the copy waits for another uninstallation of the same title (whose questions
+// may be open) before it gives up, deleting nothing.
+const DWORD kGuardWaitMs = 30000;
 
 void ReleaseCom() { CoUninitialize(); }
 
@@ -148,20 +163,62 @@ int ShowOutcome(const char *folder, const RemovalOutcome &outcome) {
   return 1;
 }
 
-// Copies this program into the temp folder and starts the copy with the order; 0 when
-// the copy runs (it then waits for this process to end).
+// Makes a new folder for the copy in temp: a name nobody can guess, created only when
+// nothing has it yet, and open to administrators and the system alone, so that no other
+// process (not even one of the same user without its administrator rights) can put a
+// program there before the copy starts with those rights. path receives its full path
+// (kPathSize bytes). 0, or -1 when none could be made.
+int MakeCopyFolder(const char *temp, char *path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kCopyFolderAccess, SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return -1;
+  }
+  HCRYPTPROV random = 0;
+  int result = -1;
+  if (CryptAcquireContextW(&random, nullptr, nullptr, PROV_RSA_FULL,
+                           CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    for (int attempt = 0; attempt < kCopyFolderAttempts && result != 0; attempt++) {
+      DWORD bits[4];
+      char name[64];
+      wchar_t wide[kWidePathSize];
+      if (!CryptGenRandom(random, sizeof bits, (BYTE *)bits)) break;
+      snprintf(name, sizeof name, kCopyFolderFormat, (unsigned long)bits[0],
+               (unsigned long)bits[1], (unsigned long)bits[2], (unsigned long)bits[3]);
+      if (JoinPath(path, kPathSize, temp, name) != 0 ||
+          SjisToWide(path, wide, kWidePathSize) != 0) {
+        break;
+      }
+      if (CreateDirectoryW(wide, &security)) result = 0;
+    }
+    CryptReleaseContext(random, 0);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// Copies this program into a new folder of its own in the temp folder (never over a file
+// that is there already) and starts the copy with the order; 0 when the copy runs (it
+// then waits for this process to end).
 int StartCopy(const char *self, const char *folder, int saved_games) {
   char temp[kPathSize];
   DWORD length = SjisGetTempPath(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return -1;
+  char copy_folder[kPathSize];
+  if (MakeCopyFolder(temp, copy_folder) != 0) return -1;
   char name[32];
   snprintf(name, sizeof name, kCopyFormat, (unsigned long)GetCurrentProcessId());
   char copy[kPathSize];
-  if (JoinPath(copy, sizeof copy, temp, name) != 0 || !SjisCopyFile(self, copy, FALSE)) return -1;
+  if (JoinPath(copy, sizeof copy, copy_folder, name) != 0 || !SjisCopyFile(self, copy, TRUE)) {
+    SjisRemoveDirectory(copy_folder);
+    return -1;
+  }
   HANDLE me = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
                        SYNCHRONIZE, TRUE, 0)) {
     SjisDeleteFile(copy);
+    SjisRemoveDirectory(copy_folder);
     return -1;
   }
   HandoverOrder order;
@@ -185,6 +242,7 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
                       &startup, &process)) {
     CloseHandle(me);
     SjisDeleteFile(copy);
+    SjisRemoveDirectory(copy_folder);
     return -1;
   }
   CloseHandle(process.hThread);
@@ -225,25 +283,61 @@ int RunOriginal() {
   return ShowOutcome(folder, RunRemoval(folder, saved_games));
 }
 
+// Has Windows delete the copy's file, and then its folder, when it next starts.
+void DeleteCopyAtRestart(const char *self) {
+  if (self[0] == '\0') return;
+  SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  char folder[kPathSize];
+  const char *name = nullptr;
+  if (!ParentFolder(folder, sizeof folder, self)) return;
+  for (const char *p = FindSeparator(folder, false); p; p = FindSeparator(p + 1, false)) {
+    name = p + 1;
+  }
+  if (name != nullptr && strncmp(name, "FernUninstall_", 14) == 0) {
+    SjisMoveFileEx(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
+// Whether the folder holds UnInst.exe as a plain file: a hand-over names the folder that
+// the original ran from, and nothing else.
+bool HoldsUninstaller(const char *folder) {
+  char path[kPathSize];
+  if (JoinPath(path, sizeof path, folder, kUninstallerName) != 0) return false;
+  DWORD attributes = SjisGetFileAttributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
 // The copy in the temp folder: waits for the original, removes, reports, and has its own
-// file deleted when Windows next starts.
+// file and folder deleted when Windows next starts.
 int RunCopy(const HandoverOrder &order) {
   HANDLE original = (HANDLE)(ULONG_PTR)order.process;
   WaitForSingleObject(original, kOriginalWaitMs);
   CloseHandle(original);
   char self[kPathSize];
   DWORD length = SjisGetModuleFileName(nullptr, self, sizeof self);
-  bool have_self = length > 0 && length < sizeof self - 1;
+  if (length == 0 || length >= sizeof self - 1) self[0] = '\0';
+  if (!HoldsUninstaller(order.folder)) {
+    MakeOwner(kDefaultCaption);
+    ErrorBox(kBadOrder);
+    DeleteCopyAtRestart(self);
+    return -1;
+  }
   int result = -1;
   if (LoadFolderSettings(order.folder) == 0) {
-    // Another run that started meanwhile finishes first.
+    // Another run that started meanwhile finishes first; one that never does (or a
+    // process that merely holds the name) stops this one, with nothing deleted.
     HANDLE guard = OpenGuard(false);
-    if (guard != nullptr) WaitForSingleObject(guard, INFINITE);
+    if (guard != nullptr && WaitForSingleObject(guard, kGuardWaitMs) == WAIT_TIMEOUT) {
+      ErrorBox(kBusy);
+      DeleteCopyAtRestart(self);
+      return -1;
+    }
     RemovalOutcome outcome = RunRemoval(order.folder, order.saved_games);
-    if (have_self) SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    DeleteCopyAtRestart(self);
     return ShowOutcome(order.folder, outcome);
   }
-  if (have_self) SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  DeleteCopyAtRestart(self);
   return result;
 }
 
@@ -257,9 +351,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HandoverOrder order;
   // The command line in Shift-JIS; one that Shift-JIS cannot write is no hand-over.
   char command[kCommandSize];
-  if (WideToSjis(GetCommandLineW(), command, sizeof command) == 0 &&
-      ParseHandoverCommand(command, &order)) {
-    return RunCopy(order);
+  if (WideToSjis(GetCommandLineW(), command, sizeof command) == 0) {
+    int parsed = ParseHandoverCommand(command, &order);
+    if (parsed == 1) return RunCopy(order);
+    if (parsed < 0) {
+      MakeOwner(kDefaultCaption);
+      ErrorBox(kBadOrder);
+      return -1;
+    }
   }
   return RunOriginal();
 }

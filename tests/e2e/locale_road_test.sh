@@ -212,8 +212,8 @@ if [ "${1:-}" = --road ]; then
   cleanup_road() {
     local list name
     remove_named
-    added "$WORK/temp.before" <(names_in "$TEMP_DIR") | grep '^UnInst_.*\.exe$' |
-      while IFS= read -r name; do rm -f "$TEMP_DIR/$name"; done
+    added "$WORK/temp.before" <(names_in "$TEMP_DIR") | grep '^FernUninstall_' |
+      while IFS= read -r name; do rm -rf "${TEMP_DIR:?}/$name"; done
     if [ "$had_pending" = no ]; then
       wine_reg delete "$PENDING_KEY" /v PendingFileRenameOperations /f || true
     fi

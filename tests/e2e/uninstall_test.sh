@@ -8,8 +8,13 @@
 #   2. after the game has ended, again, answering Yes: nothing of the game is left (files,
 #      shortcuts, uninstall entry, per-user values), a file of the player's survives, and
 #      the temp copy is registered for deletion at the next start of Windows;
-#   3. a second run in the emptied folder ends cleanly; a second instance is refused;
-#   4. without install.env it says so and deletes nothing.
+#   3. a second run in the emptied folder ends cleanly and keeps the per-user values that
+#      another installation of the title owns; a second instance is refused, and so are a
+#      hand-over to a folder that is no installation and one that waits too long;
+#   4. links planted in the folder (a saved-games folder, the data folder, a listed file)
+#      lead nowhere: what lies behind them stays and the final box names them; in a shared
+#      folder (the all-users music folder) the listed files go but no pattern is used;
+#   5. without install.env it says so and deletes nothing.
 # Everything it adds to the prefix is removed at the end.
 source "$FERN_SOURCE_DIR/tests/e2e/lib.sh"
 
@@ -27,25 +32,56 @@ DESKTOP_LINK=$C/users/Public/Desktop/$TITLE.LNK
 ENTRY="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
 PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 TEMP_DIR=$(wine_temp_dir)
+SHARED_WIN='C:\users\Public\Music'
+SHARED=$C/users/Public/Music
+SHARED_NAMES="data manual logs save readme.txt insttscr.rct insttscr.png install.env UnInst.exe UnInst.lst other.txt"
+shared_before=$(ls -A "$SHARED" 2>/dev/null || true)
 
 reg_has() { "$FERN_WINE" reg query "$@" >/dev/null 2>&1; }
 had_pending=0
 reg_has "$PENDING_KEY" /v PendingFileRenameOperations && had_pending=1
-copies_before=$(ls "$TEMP_DIR" 2>/dev/null | grep -c '^UnInst_.*\.exe$' || true)
+copies_before=$(cd "$TEMP_DIR" 2>/dev/null && ls -d FernUninstall_* 2>/dev/null || true)
 
 restore_prefix() {
   rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt"
+  local name
+  for name in $SHARED_NAMES; do
+    grep -qxF "$name" <<<"$shared_before" || rm -rf "${SHARED:?}/$name"
+  done
   "$FERN_WINE" reg delete "$ENTRY" /f >/dev/null 2>&1 || true
   "$FERN_WINE" reg delete "HKCU\\Software\\$MAKER" /f >/dev/null 2>&1 || true
   "$FERN_WINE" reg delete "HKLM\\Software\\$MAKER" /f >/dev/null 2>&1 || true
   # The temp copies that this run registered for deletion at the next start of Windows.
-  if [ "$copies_before" -eq 0 ]; then rm -f "$TEMP_DIR"/UnInst_*.exe; fi
+  for name in $(cd "$TEMP_DIR" 2>/dev/null && ls -d FernUninstall_* 2>/dev/null); do
+    grep -qxF "$name" <<<"$copies_before" || rm -rf "${TEMP_DIR:?}/$name"
+  done
   if [ "$had_pending" -eq 0 ]; then
     "$FERN_WINE" reg delete "$PENDING_KEY" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
   fi
   rm -rf "$WORK"
 }
 trap restore_prefix EXIT
+
+# uninstall_walk <folder> [<answer>]: driver lines of an uninstallation started from the
+# folder: Yes to the question, <answer> (6 Yes, 7 No) to the saved games when asked, OK
+# to the final box (whose text is printed), until the temp copy has ended.
+uninstall_walk() {
+  cat <<END
+launch${T}un${T}$1\\UnInst.exe
+wait-box${T}un${T}30000
+click${T}6
+wait-closed${T}10000
+END
+  [ -z "${2:-}" ] || printf '%s\n' "wait-box${T}un${T}30000" "click${T}$2" "wait-closed${T}10000"
+  cat <<END
+wait-exit${T}un${T}30000
+wait-box${T}*${T}30000
+text
+click${T}1
+wait-closed${T}10000
+wait-no-process${T}UnInst_${T}20000
+END
+}
 
 # The sample game with its own title, maker and registry names, a folder chosen as typed,
 # and [delfiles] lines that try to leave the InstallFolder beside two honest ones.
@@ -172,19 +208,7 @@ check "the desktop shortcut is gone" [ ! -e "$DESKTOP_LINK" ]
 check "nothing outside the folder is touched" test -f "$BASE/outside.txt" -a -f "$C/fern_victim.txt"
 
 scenario "after the game has ended: everything of the game goes, the player's file stays"
-drive <<END
-launch${T}un${T}$FOLDER_WIN\\UnInst.exe
-wait-box${T}un${T}30000
-click${T}6
-wait-closed${T}10000
-wait-box${T}un${T}30000
-click${T}6
-wait-closed${T}10000
-wait-exit${T}un${T}30000
-wait-box${T}*${T}30000
-text
-click${T}1
-END
+drive < <(uninstall_walk "$FOLDER_WIN" 6)
 expect "exit${T}0"
 check "the final box names no remaining file" not grep -q "削除できませんでした" "$OUT"
 check "the final box says the folder stays for the player's file" \
@@ -197,10 +221,15 @@ check "the uninstall entry is gone" not reg_has "$ENTRY"
 check "the per-user values and keys are gone" not reg_has "HKCU\\Software\\$MAKER"
 check "the administrator probe's empty key is gone" not reg_has "HKLM\\Software\\$MAKER"
 "$FERN_WINE" reg query "$PENDING_KEY" /v PendingFileRenameOperations > "$WORK/pending.txt" 2>&1 || true
-copy=$(ls -t "$TEMP_DIR" | grep '^UnInst_.*\.exe$' | head -1 || true)
-check "a temp copy ran" [ -n "$copy" ]
-check "the temp copy is registered for deletion at the next start ($copy)" \
-  grep -qiF "$copy" "$WORK/pending.txt"
+# The copy ran from a new folder with a name nobody could guess, and goes with its folder.
+copy_dir=$(cd "$TEMP_DIR" && ls -td FernUninstall_* 2>/dev/null | head -1 || true)
+copy=$(ls "$TEMP_DIR/$copy_dir" 2>/dev/null | grep '^UnInst_.*\.exe$' | head -1 || true)
+check "a temp copy ran in a new folder named at random ($copy_dir\\$copy)" \
+  eval '[[ $copy_dir =~ ^FernUninstall_[0-9A-F]{32}$ ]] && [ -n "$copy" ] &&
+        ! grep -qxF "$copy_dir" <<<"$copies_before"'
+check "the temp copy is registered for deletion at the next start" \
+  grep -qiF "$copy_dir\\$copy" "$WORK/pending.txt"
+check "and its folder after it" [ "$(grep -oiF "$copy_dir" "$WORK/pending.txt" | wc -l)" -ge 2 ]
 
 scenario "a second run with the game already gone ends cleanly; a second instance is refused"
 "$FERNPACK" extract "$WORK/setup.exe" "$WORK/again" >/dev/null
@@ -217,22 +246,99 @@ END
 expect "text${T}[ $TITLE アンインストール ] は既に起動中です"
 expect "exit${T}0"
 check "the refused second instance removed nothing" [ -f "$FOLDER/UnInst.lst" ]
+
+# Hand-overs that must not be followed: a folder that is no absolute one, one without an
+# uninstaller, and a valid one while another run holds the title (the wait is bounded).
+bad_order='アンインストールの指示が正しくないため、何も削除せずに終了します。'
 drive <<END
-launch${T}un${T}$FOLDER_WIN\\UnInst.exe
-wait-box${T}un${T}30000
-click${T}6
-wait-closed${T}10000
-wait-exit${T}un${T}30000
-wait-box${T}*${T}30000
+launch-with${T}dots${T}$FOLDER_WIN\\UnInst.exe${T}/fern-uninstall 0 0 "..\\.."
+wait-box${T}dots${T}30000
 text
 click${T}1
-wait-closed${T}10000
-wait-no-process${T}UnInst_${T}20000
+wait-exit${T}dots${T}30000
+launch-with${T}bare${T}$FOLDER_WIN\\UnInst.exe${T}/fern-uninstall 0 0 "$BASE_WIN"
+wait-box${T}bare${T}30000
+text
+click${T}1
+wait-exit${T}bare${T}30000
+hold-mutex${T}$TITLE アンインストール
+launch-with${T}held${T}$FOLDER_WIN\\UnInst.exe${T}/fern-uninstall 0 0 "$FOLDER_WIN"
+wait-box${T}held${T}60000
+text
+click${T}1
+wait-exit${T}held${T}30000
 END
+check "both refused orders say so" [ "$(grep -cxF "text${T}$bad_order" "$OUT")" = 2 ]
+expect "text${T}別のアンインストールが終わらないため、何も削除せずに終了しました。\\nしばらくしてから、もう一度実行してください。"
+check "every refused hand-over ended with -1" [ "$(grep -cx "exit${T}-1" "$OUT")" = 3 ]
+check "nothing was removed" test -f "$FOLDER/UnInst.lst" -a -f "$FOLDER/mynotes.txt" -a -f "$BASE/outside.txt"
+
+# Another installation of the title, elsewhere, owns the per-user values now.
+"$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v InstTo /d 'C:\Other Place\Game' /f >/dev/null 2>&1
+"$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v IsInst /d 1 /f >/dev/null 2>&1
+drive < <(uninstall_walk "$FOLDER_WIN")
 expect "exit${T}0"
 check "no file is reported" not grep -q "削除できませんでした" "$OUT"
 left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
 check "only the player's file is left (left: $left)" [ "$left" = "./mynotes.txt " ]
+check "the other installation's values stay" reg_has "HKCU\\Software\\$MAKER\\Game" /v InstTo
+"$FERN_WINE" reg delete "HKCU\\Software\\$MAKER" /f >/dev/null 2>&1 || true
+
+scenario "links in the folder are not followed; a shared folder keeps its other files"
+# Another user's saved games, a data folder and a file outside, each reached through a
+# symbolic link planted in the folder (Windows sees a reparse point).
+elsewhere=$WORK/elsewhere
+mkdir -p "$elsewhere/saves"
+echo theirs > "$elsewhere/saves/slot1.sav"
+echo theirs > "$elsewhere/saves/slot2.sav"
+cp -a "$WORK/again/data" "$elsewhere/data"
+echo theirs > "$elsewhere/readme.txt"
+cp -a "$elsewhere" "$WORK/elsewhere.before"
+cp "$WORK/again/UnInst.exe" "$WORK/again/UnInst.lst" "$FOLDER/"
+iconv -f UTF-8 -t CP932 > "$FOLDER/install.env" <<END
+TITLEBAR	$TITLE
+REG_GLOBAL	$MAKER
+REG_LOCAL	Game
+[delfiles_user]
+save\\*.sav
+-
+END
+sed -i 's/$/\r/' "$FOLDER/install.env"
+ln -s "$elsewhere/saves" "$FOLDER/save"
+ln -s "$elsewhere/data" "$FOLDER/data"
+ln -s "$elsewhere/readme.txt" "$FOLDER/readme.txt"
+drive < <(uninstall_walk "$FOLDER_WIN" 6)
+expect "exit${T}0"
+check "nothing behind the links is touched" diff -r "$WORK/elsewhere.before" "$elsewhere"
+for line in 'save\*.sav（リンクを経由します）' 'data\music.ogg（リンクを経由します）' \
+            'data\stage1\map.dat（リンクを経由します）'; do
+  check "the final box names $line" grep -qF -- "  $line" "$OUT"
+done
+# A listed name that is itself a link goes as a link where Windows can open the link
+# itself; Wine shows a link to a file as a plain file and opens its target even then, so
+# there it stays and is named.
+check "the listed link readme.txt is gone or named" \
+  eval '[ ! -L "$FOLDER/readme.txt" ] || grep -qF "  readme.txt（リンク" "$OUT"'
+check "the uninstaller's own files are gone" \
+  test ! -e "$FOLDER/UnInst.exe" -a ! -e "$FOLDER/UnInst.lst" -a ! -e "$FOLDER/install.env"
+
+# The game copied straight into the all-users music folder, beside another game's files.
+cp -a "$WORK/again/." "$SHARED/"
+mkdir -p "$SHARED/save" "$SHARED/logs"
+echo theirs > "$SHARED/save/other.sav"
+echo theirs > "$SHARED/logs/other.log"
+echo theirs > "$SHARED/other.txt"
+drive < <(uninstall_walk "$SHARED_WIN" 6)
+expect "exit${T}0"
+for line in 'logs\*.log（共有フォルダではパターンを使いません）' \
+            'save\*.sav（共有フォルダではパターンを使いません）'; do
+  check "the final box names $line" grep -qF -- "  $line" "$OUT"
+done
+check "the other game's files stay" \
+  test -f "$SHARED/save/other.sav" -a -f "$SHARED/logs/other.log" -a -f "$SHARED/other.txt"
+for f in readme.txt data/music.ogg data/stage1/map.dat UnInst.exe UnInst.lst install.env; do
+  check "listed and removed in the shared folder: $f" [ ! -e "$SHARED/$f" ]
+done
 
 scenario "without install.env nothing is deleted"
 mkdir -p "$BASE/bare"

@@ -112,6 +112,93 @@ TEST(UninstallRules, PathPointsInto) {
   }
 }
 
+// The final paths that Windows gives for an open file, against the InstallFolder's own
+// path and a listed name: anything a link turned elsewhere must differ.
+TEST(UninstallRules, FinalPathsAndSharedFolders) {
+  struct PlainRow {
+    const char *final_path;
+    const char *plain;
+  } plain_rows[] = {
+      {"\\\\?\\C:\\Games\\Fern", "C:\\Games\\Fern"},
+      {"\\\\?\\UNC\\server\\share\\Fern", "\\\\server\\share\\Fern"},
+      {"\\\\?\\unc\\server\\share", "\\\\server\\share"},
+      {"C:\\Games", "C:\\Games"},
+      {"\\\\?\\Volume{1234}\\Fern", "\\\\?\\Volume{1234}\\Fern"},
+      {"\\\\?", "\\\\?"},
+  };
+  for (const PlainRow &row : plain_rows) {
+    char out[64] = "junk";
+    EXPECT_EQ(0, PlainFinalPath(row.final_path, out, sizeof out)) << row.final_path;
+    EXPECT_STREQ(row.plain, out) << row.final_path;
+  }
+  char small[8] = "junk";
+  EXPECT_EQ(-1, PlainFinalPath("\\\\?\\C:\\Games", small, sizeof small));
+  EXPECT_STREQ("", small);
+
+  struct PathRow {
+    const char *final_path;
+    const char *folder;
+    const char *relative;
+    bool same;
+  } path_rows[] = {
+      {"\\\\?\\C:\\Games\\Fern\\save\\a.sav", "C:\\Games\\Fern", "save\\a.sav", true},
+      {"\\\\?\\c:\\GAMES\\fern\\SAVE\\A.SAV", "C:\\Games\\Fern\\", "save\\a.sav", true},
+      {"C:\\Games\\Fern", "C:\\Games\\Fern", "", true},
+      {"\\\\?\\UNC\\srv\\sh\\Fern\\a.dat", "\\\\srv\\sh\\Fern", "a.dat", true},
+      {"\\\\?\\C:\\a.dat", "C:\\", "a.dat", true},
+      {"\\\\?\\C:\\" SO "\\" SO ".dat", "C:\\" SO, SO ".dat", true},
+      // A link "save" to another user's documents, a linked file, a linked folder.
+      {"\\\\?\\C:\\Users\\other\\Documents\\a.sav", "C:\\Games\\Fern", "save\\a.sav", false},
+      {"\\\\?\\Z:\\tmp\\outside\\readme.txt", "C:\\Games\\Fern", "readme.txt", false},
+      {"\\\\?\\C:\\Games\\Fern\\data2\\music.ogg", "C:\\Games\\Fern", "data\\music.ogg", false},
+      {"\\\\?\\C:\\Games\\Fern\\save\\a.sav\\x", "C:\\Games\\Fern", "save\\a.sav", false},
+      {"\\\\?\\C:\\Games\\Fern\\save", "C:\\Games\\Fern", "save\\a.sav", false},
+      {"\\\\?\\C:\\Games\\Fern2\\a.sav", "C:\\Games\\Fern", "a.sav", false},
+      {"\\\\?\\D:\\Games\\Fern\\a.sav", "C:\\Games\\Fern", "a.sav", false},
+      {"\\\\?\\C:\\" SO "x\\a.dat", "C:\\" SO, "a.dat", false},
+      {"C:\\a.dat", "", "a.dat", false},
+  };
+  for (const PathRow &row : path_rows) {
+    EXPECT_EQ(row.same, IsPathOf(row.final_path, row.folder, row.relative))
+        << row.final_path << " as " << row.folder << " + " << row.relative;
+  }
+
+  const char *shared[] = {"C:\\Program Files", "\\\\?\\C:\\Program Files (x86)\\",
+                          "C:\\Users\\player", "C:\\Users", "C:\\Users\\player\\Documents",
+                          "Z:\\root", ""};
+  const char *inside[] = {"C:\\Windows", ""};
+  struct SharedRow {
+    const char *folder;
+    bool shared;
+  } shared_rows[] = {
+      {"C:\\", true},
+      {"\\\\?\\C:\\", true},
+      {"c:", true},
+      {"\\\\?\\UNC\\server\\share\\", true},
+      {"\\\\server\\share", true},
+      {"\\\\?\\Volume{1234}\\", true},
+      {"", true},
+      {"C:\\Program Files", true},
+      {"\\\\?\\c:\\program files\\", true},
+      {"C:\\Program Files (x86)", true},
+      {"C:\\Users", true},
+      {"C:\\Users\\Player", true},
+      {"C:\\Users\\player\\Documents", true},
+      {"\\\\?\\Z:\\root", true},            // a user folder that is a link, resolved
+      {"C:\\Windows", true},
+      {"C:\\Windows\\System32", true},
+      {"C:\\Games", false},
+      {"C:\\Program Files\\Fern Soft\\Fern", false},
+      {"C:\\Users\\player\\Documents\\Games\\Fern", false},
+      {"\\\\server\\share\\Games", false},
+      {"C:\\Windows2", false},
+      {"Z:\\root2", false},
+  };
+  for (const SharedRow &row : shared_rows) {
+    EXPECT_EQ(row.shared, IsSharedFolder(row.folder, shared, 7, inside, 2)) << row.folder;
+  }
+}
+
 TEST(UninstallRules, WordsAndParts) {
   char word[16];
   EXPECT_EQ(0, FirstWord("fernquest.ini\t// comment", word, sizeof word));
@@ -187,6 +274,7 @@ TEST(UninstallHandover, CommandRoundTripAndRefusals) {
   EXPECT_EQ(1, read.saved_games);
   EXPECT_STREQ(order.folder, read.folder);
 
+  // 0: not the copy's command line; -1: the copy's switch with an order not to follow.
   struct Row {
     const char *command;
     int parsed;
@@ -196,22 +284,35 @@ TEST(UninstallHandover, CommandRoundTripAndRefusals) {
       {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\"", 1},
       {"UnInst.exe  /fern-uninstall\t12  0   \"C:\\Game\"  ", 1},
       {"UnInst.exe /fern-uninstallx 12 0 \"C:\\Game\"", 0},
-      {"UnInst.exe /fern-uninstall 12 2 \"C:\\Game\"", 0},
-      {"UnInst.exe /fern-uninstall x 0 \"C:\\Game\"", 0},
-      {"UnInst.exe /fern-uninstall 12 0 C:\\Game", 0},
-      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game", 0},
-      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\" more", 0},
-      {"UnInst.exe /fern-uninstall 12 0 \"\"", 0},
+      {"UnInst.exe /fern-uninstall 12 2 \"C:\\Game\"", -1},
+      {"UnInst.exe /fern-uninstall x 0 \"C:\\Game\"", -1},
+      {"UnInst.exe /fern-uninstall 12 0 C:\\Game", -1},
+      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game", -1},
+      {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\" more", -1},
+      {"UnInst.exe /fern-uninstall 12 0 \"\"", -1},
+      // The folder: absolute, below a drive's root, no step up or aside.
+      {"u /fern-uninstall 1 0 \"..\\..\"", -1},
+      {"u /fern-uninstall 1 0 \"Game\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\\"", -1},
+      {"u /fern-uninstall 1 0 \"C:Game\"", -1},
+      {"u /fern-uninstall 1 0 \"\\\\server\\share\\Game\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\Games\\..\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\Games\\.\\Game\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\Games\\\\Game\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\Games\\Game:stream\"", -1},
+      {"u /fern-uninstall 1 0 \"C:\\Games\\NUL\"", -1},
+      {"u /fern-uninstall 1 0 \"d:\\" SO "\\" SO "\"", 1},
   };
   for (const Row &row : rows) {
     EXPECT_EQ(row.parsed, ParseHandoverCommand(row.command, &read)) << row.command;
   }
   // A folder of 259 bytes fits; 260 does not.
-  std::string folder(259, 'f');
+  std::string folder = "C:\\" + std::string(128, 'f') + "\\" + std::string(127, 'f');
   std::string command_line = "u /fern-uninstall 1 0 \"" + folder + "\"";
   EXPECT_EQ(1, ParseHandoverCommand(command_line.c_str(), &read));
   command_line = "u /fern-uninstall 1 0 \"" + folder + "f\"";
-  EXPECT_EQ(0, ParseHandoverCommand(command_line.c_str(), &read));
+  EXPECT_EQ(-1, ParseHandoverCommand(command_line.c_str(), &read));
   EXPECT_EQ(-1, FormatHandoverCommand(command, 20, "C:\\x.exe", &order));
 }
 

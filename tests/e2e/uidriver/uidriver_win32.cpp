@@ -6,6 +6,7 @@
 // "FAIL: ..." and ends the driver with exit code 1 (programs it launched are terminated).
 //
 //   launch <name> <exe> [<cwd>]        start a program and call it <name>
+//   launch-with <name> <exe> <args>    the same, with arguments after the quoted program
 //   wait-window <name|*> <class|*> <title|*> <ms> [<settle ms>]
 //                                      wait for a visible top-level window of that program
 //                                      and make it the current window (then wait 200 ms,
@@ -354,19 +355,21 @@ HWND Control(const wchar_t *id) {
 
 void Run(wchar_t **f, int n) {
   const wchar_t *cmd = f[0];
-  if (wcscmp(cmd, L"launch") == 0 && n >= 3) {
+  bool with_args = wcscmp(cmd, L"launch-with") == 0 && n == 4;
+  if ((wcscmp(cmd, L"launch") == 0 && n >= 3) || with_args) {
     if (g_program_count == kMaxPrograms) Fail(L"too many programs", L"");
     Program *p = &g_programs[g_program_count];
     wcsncpy(p->name, f[1], 63);
     p->name[63] = 0;
     wchar_t command[1024];
-    _snwprintf(command, 1023, L"\"%ls\"", f[2]);
+    _snwprintf(command, 1023, L"\"%ls\"%ls%ls", f[2], with_args ? L" " : L"",
+               with_args ? f[3] : L"");
     command[1023] = 0;
     STARTUPINFOW si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr,
-                        n >= 4 ? f[3] : nullptr, &si, &p->process)) {
+                        n >= 4 && !with_args ? f[3] : nullptr, &si, &p->process)) {
       Fail(L"cannot launch", f[2]);
     }
     g_program_count++;
