@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "archive/entry_name.h"
 #include "install/folder_paths.h"
 #include "install/install_steps.h"
 #include "settings/settings_file.h"
@@ -105,7 +106,17 @@ int MakeShortcut(const char *folder, const char *name_a, const char *name_b,
   return SUCCEEDED(CreateShellLink(target, link, GetInstTo())) ? 0 : -1;
 }
 
+// Whether the title and the group can be folder and file names in the shell's folders: a
+// name with "..", a separator or a drive would put shortcuts (and, for the uninstaller,
+// deletions) outside them.
+bool ShortcutNamesUsable() {
+  const char *group = GetInstGroup();
+  return CheckEntryName(GetTitleBar(), false) == kNameOk &&
+         (group == nullptr || CheckEntryName(group, false) == kNameOk);
+}
+
 int CreateDesktopShortcut(const char *install_folder) {
+  if (!ShortcutNamesUsable()) return -1;
   char folder[kPathSize];
   int csidl = IsVistaOrLater() ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
   if (!SpecialFolderPath(OwnerWindow(), csidl, folder) ||
@@ -159,6 +170,7 @@ int IsVistaOrLater() {
 }
 
 int CreateStartMenuShortcuts(const char *install_folder) {
+  if (!ShortcutNamesUsable()) return -1;
   char folder[kPathSize];
   int csidl = IsVistaOrLater() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
   if (!SpecialFolderPath(OwnerWindow(), csidl, folder)) return -1;

@@ -13,6 +13,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "archive/entry_name.h"
 #include "archive/package_format.h"
 #include "install/folder_paths.h"
 #include "install/install_steps.h"
@@ -40,6 +41,7 @@ const char kIsFolder[] = "（同じ名前のフォルダがあります）";
 const char kViaLink[] = "（リンクを経由します）";
 const char kLinkKept[] = "（リンクを削除できません）";
 const char kSharedPattern[] = "（共有フォルダではパターンを使いません）";
+const char kShortcutNamesReason[] = "（ショートカットのフォルダ名に使えない名前です）";
 const char kRegistryPrefix[] = "レジストリ ";
 
 // Why CheckRemovalLine refused a line, for the final box.
@@ -602,13 +604,21 @@ int Concat(char *out, size_t size, const char *a, const char *b, const char *c =
 // the title's folder) and the desktop shortcut, in the all-users folders on Vista and
 // later and the player's own on older systems, as the installer chose them.
 void RemoveShortcuts(bool keep_uninstaller) {
+  // The title and the group become folder and file names in the shell's folders: one that
+  // is no plain name ("..", a separator, a drive) would reach outside them. Such settings
+  // did not come from a package that installed anything there; nothing is touched.
+  const char *group_name = GetInstGroup();
+  if (CheckEntryName(GetTitleBar(), false) != kNameOk ||
+      (group_name != nullptr && CheckEntryName(group_name, false) != kNameOk)) {
+    AddReportEntry(&g_removal.refused, "TITLEBAR / INST_GROUP", kShortcutNamesReason);
+    return;
+  }
   bool vista = IsVistaOrLater() != 0;
   char programs[kPathSize];
   char group[kPathSize];
   char title_folder[kPathSize];
   if (SUCCEEDED(SjisGetFolderPath(vista ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS,
                                   SHGFP_TYPE_CURRENT, programs))) {
-    const char *group_name = GetInstGroup();
     CopyText(group, programs, sizeof group);
     bool fits = group_name == nullptr || JoinPath(group, sizeof group, programs, group_name) == 0;
     if (fits && JoinPath(title_folder, sizeof title_folder, group, GetTitleBar()) == 0) {

@@ -32,6 +32,8 @@ DESKTOP_LINK=$C/users/Public/Desktop/$TITLE.LNK
 ENTRY="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
 PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 TEMP_DIR=$(wine_temp_dir)
+# Where an INST_GROUP of "..\..\..\Fern Outside" would lead from the Start menu's programs.
+OUTSIDE_GROUP=$C/ProgramData/Microsoft/Fern\ Outside
 SHARED_WIN='C:\users\Public\Music'
 SHARED=$C/users/Public/Music
 SHARED_NAMES="data manual logs save readme.txt insttscr.rct insttscr.png install.env UnInst.exe UnInst.lst other.txt"
@@ -43,7 +45,7 @@ reg_has "$PENDING_KEY" /v PendingFileRenameOperations && had_pending=1
 copies_before=$(cd "$TEMP_DIR" 2>/dev/null && ls -d FernUninstall_* 2>/dev/null || true)
 
 restore_prefix() {
-  rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt"
+  rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt" "$OUTSIDE_GROUP"
   local name
   for name in $SHARED_NAMES; do
     grep -qxF "$name" <<<"$shared_before" || rm -rf "${SHARED:?}/$name"
@@ -299,17 +301,23 @@ iconv -f UTF-8 -t CP932 > "$FOLDER/install.env" <<END
 TITLEBAR	$TITLE
 REG_GLOBAL	$MAKER
 REG_LOCAL	Game
+INST_GROUP	..\\..\\..\\Fern Outside
 [delfiles_user]
 save\\*.sav
 -
 END
 sed -i 's/$/\r/' "$FOLDER/install.env"
+# An empty folder where the climbing group would put the title's shortcut folder.
+mkdir -p "$OUTSIDE_GROUP/$TITLE"
 ln -s "$elsewhere/saves" "$FOLDER/save"
 ln -s "$elsewhere/data" "$FOLDER/data"
 ln -s "$elsewhere/readme.txt" "$FOLDER/readme.txt"
 drive < <(uninstall_walk "$FOLDER_WIN" 6)
 expect "exit${T}0"
 check "nothing behind the links is touched" diff -r "$WORK/elsewhere.before" "$elsewhere"
+check "a group that climbs out of the Start menu is refused and named" \
+  grep -qF "  TITLEBAR / INST_GROUP（ショートカットのフォルダ名に使えない名前です）" "$OUT"
+check "nothing outside the Start menu is removed" [ -d "$OUTSIDE_GROUP/$TITLE" ]
 for line in 'save\*.sav（リンクを経由します）' 'data\music.ogg（リンクを経由します）' \
             'data\stage1\map.dat（リンクを経由します）'; do
   check "the final box names $line" grep -qF -- "  $line" "$OUT"
