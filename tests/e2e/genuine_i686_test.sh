@@ -123,22 +123,7 @@ check "the game wrote its settings file" [ -f "$FOLDER/config.dat" ]
 check "the game kept a saved game" test -n "$(ls "$FOLDER"/save/*.sav 2>/dev/null)"
 
 scenario "the uninstaller finds its entry in the 32-bit view and removes everything"
-drive <<END || true
-launch${T}un${T}$FOLDER_WIN\\UnInst.exe
-wait-box${T}un${T}60000
-text
-click${T}6
-wait-closed${T}10000
-wait-box${T}un${T}60000
-click${T}6
-wait-closed${T}10000
-wait-exit${T}un${T}60000
-wait-box${T}*${T}60000
-text
-click${T}1
-wait-closed${T}10000
-wait-no-process${T}UnInst_${T}60000
-END
+drive < <(uninstall_walk "$FOLDER_WIN" 6 60000) || true
 expect "text${T}[$TITLE]をアンインストールします。\\nよろしいですか？"
 expect "exit${T}0"
 check "the final box names nothing left behind" not grep -q "削除できませんでした" "$OUT"

@@ -316,6 +316,21 @@ click${T}6
 END
 }
 
+# uninstall_walk <folder> [<answer>] [<ms>]: driver lines of an uninstallation started from
+# the folder, as the Start-menu shortcut starts it: Yes to the question, <answer> (6 Yes,
+# 7 No) to the saved games when given, OK to the final box, until the temp copy has ended.
+# Every box's caption and text are printed. <ms> bounds each wait (default 30000).
+uninstall_walk() {
+  local T=$'\t' ms=${3:-30000}
+  printf '%s\n' "launch${T}un${T}$1\\UnInst.exe" "wait-box${T}un${T}$ms" caption text \
+    "click${T}6" "wait-closed${T}10000"
+  if [ -n "${2:-}" ]; then
+    printf '%s\n' "wait-box${T}un${T}$ms" caption text "click${T}$2" "wait-closed${T}10000"
+  fi
+  printf '%s\n' "wait-exit${T}un${T}$ms" "wait-box${T}*${T}$ms" caption text "click${T}1" \
+    "wait-closed${T}10000" "wait-no-process${T}UnInst_${T}$ms"
+}
+
 # walk_from_copy <ms> [<button>]: driver lines from the copy to the end: the shortcut
 # dialog answered with <button> (2, the default: no desktop shortcut; 1: OK as ticked), OK
 # at the completion, the exit. <ms> bounds the wait for the copy to finish.

@@ -389,21 +389,7 @@ END
   } > "$SNAP/links"
   sed 's/^/    /' "$SNAP/placed" "$SNAP/tree" "$SNAP/ini" "$SNAP/registry" "$SNAP/links"
 
-  road_drive uninstall <<END
-launch${T}un${T}$FOLDER_WIN\\UnInst.exe
-wait-box${T}un${T}30000
-caption
-text
-click${T}6
-wait-closed${T}10000
-wait-exit${T}un${T}30000
-wait-box${T}*${T}30000
-caption
-text
-click${T}1
-wait-closed${T}10000
-wait-no-process${T}UnInst_${T}30000
-END
+  road_drive uninstall < <(uninstall_walk "$FOLDER_WIN")
 
   echo "--- $LOCALE: ${PART[remains]}"
   export_road_keys uninstalled

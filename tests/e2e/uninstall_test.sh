@@ -64,27 +64,6 @@ restore_prefix() {
 }
 trap restore_prefix EXIT
 
-# uninstall_walk <folder> [<answer>]: driver lines of an uninstallation started from the
-# folder: Yes to the question, <answer> (6 Yes, 7 No) to the saved games when asked, OK
-# to the final box (whose text is printed), until the temp copy has ended.
-uninstall_walk() {
-  cat <<END
-launch${T}un${T}$1\\UnInst.exe
-wait-box${T}un${T}30000
-click${T}6
-wait-closed${T}10000
-END
-  [ -z "${2:-}" ] || printf '%s\n' "wait-box${T}un${T}30000" "click${T}$2" "wait-closed${T}10000"
-  cat <<END
-wait-exit${T}un${T}30000
-wait-box${T}*${T}30000
-text
-click${T}1
-wait-closed${T}10000
-wait-no-process${T}UnInst_${T}20000
-END
-}
-
 # The sample game with its own title, maker and registry names, a folder chosen as typed,
 # and [delfiles] lines that try to leave the InstallFolder beside two honest ones.
 game=$WORK/game
