@@ -104,14 +104,38 @@ int ReadWholeFile(const char *path, char **text, size_t *length) {
   return result;
 }
 
+// Writes the whole text into a new file beside path, named into fresh (kPathSize bytes):
+// made only where nothing has the name yet, so that a file or a link someone put there (to
+// have the installer write elsewhere with its rights) is never written through.
+bool WriteNewFile(const char *path, const char *text, size_t length, char *fresh) {
+  for (int attempt = 0; attempt < 8; attempt++) {
+    int n = snprintf(fresh, kPathSize, "%s.%lu-%d.new", path,
+                     (unsigned long)GetCurrentProcessId(), attempt);
+    if (n < 0 || n >= kPathSize) return false;
+    HANDLE file = SjisCreateFile(fresh, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    DWORD written = 0;
+    bool whole = WriteFile(file, text, (DWORD)length, &written, nullptr) && written == length;
+    if (CloseHandle(file) && whole) return true;
+    SjisDeleteFile(fresh);
+    return false;
+  }
+  return false;
+}
+
 // Sets one INI key with the file's bytes kept as Shift-JIS: the new text is written beside
-// the file and then replaces it, so a failure leaves the old file whole.
+// the file and then replaces it, so a failure leaves the old file whole. An INI file that
+// is a link is left alone: the installer would read, and publish, whatever it leads to.
 void WriteIniKeyBytes(const char *section, const char *key, const char *value,
                       const char *file) {
   char path[kPathSize];
-  char fresh[kPathSize];
-  if (IniFilePath(file, path) != 0 ||
-      snprintf(fresh, sizeof fresh, "%s.new", path) >= (int)sizeof fresh) {
+  if (IniFilePath(file, path) != 0) return;
+  DWORD attributes = SjisGetFileAttributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return;
   }
   char *text = nullptr;
@@ -125,10 +149,9 @@ void WriteIniKeyBytes(const char *section, const char *key, const char *value,
                                : -1;
   if (text != nullptr) ReleaseBlock(text);
   if (updated == 0) {
-    FILE *stream = FileOpen(fresh, "wb");
-    bool written = stream != nullptr && fwrite(out, 1, out_length, stream) == out_length;
-    if (stream != nullptr && fclose(stream) != 0) written = false;
-    if (!written || !SjisMoveFileEx(fresh, path, MOVEFILE_REPLACE_EXISTING)) {
+    char fresh[kPathSize];
+    if (WriteNewFile(path, out, out_length, fresh) &&
+        !SjisMoveFileEx(fresh, path, MOVEFILE_REPLACE_EXISTING)) {
       SjisDeleteFile(fresh);
     }
   }
