@@ -222,23 +222,21 @@ bool InSharedFolder(const char *canonical) {
   static char texts[kSharedTexts][kPathSize];
   static char resolved[kSharedTexts][kPathSize];
   static const char *shared[kSharedTexts * 2];
+  char *profiles = texts[kSharedPlaceCount + 1];
+  profiles[0] = '\0';
   for (int i = 0; i < kSharedPlaceCount; i++) {
     if (FAILED(SjisGetFolderPath(kSharedPlaces[i], SHGFP_TYPE_CURRENT, texts[i]))) {
       texts[i][0] = '\0';
     }
-  }
-  char *program_files = texts[kSharedPlaceCount];
-  DWORD length = SjisGetEnvironmentVariable("ProgramW6432", program_files, kPathSize);
-  if (length == 0 || length >= kPathSize) program_files[0] = '\0';
-  // C:\Users\player -> C:\Users, never a bare drive.
-  char *profiles = texts[kSharedPlaceCount + 1];
-  profiles[0] = '\0';
-  for (int i = 0; i < kSharedPlaceCount; i++) {
+    // C:\Users\player -> C:\Users, never a bare drive.
     if (kSharedPlaces[i] == CSIDL_PROFILE &&
         (!ParentFolder(profiles, kPathSize, texts[i]) || strlen(profiles) <= 2)) {
       profiles[0] = '\0';
     }
   }
+  char *program_files = texts[kSharedPlaceCount];
+  DWORD length = SjisGetEnvironmentVariable("ProgramW6432", program_files, kPathSize);
+  if (length == 0 || length >= kPathSize) program_files[0] = '\0';
   char *temp = texts[kSharedPlaceCount + 2];
   length = SjisGetTempPath(kPathSize, temp);
   if (length == 0 || length >= kPathSize) temp[0] = '\0';
