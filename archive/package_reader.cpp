@@ -294,8 +294,12 @@ bool IsPreviewFile(const char *name) {
          NameContains(name, ".txt");
 }
 
-ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
-                             const ExtractObserver *observer) {
+namespace {
+
+// The walk of ExtractEntries and ExtractTopLevelFiles: every entry when wanted is null;
+// otherwise only the top-level files that wanted accepts, up to the first nested folder.
+ArchiveResult WalkEntries(PackageReader *reader, const char *folder, bool (*wanted)(const char *),
+                          const ExtractObserver *observer) {
   // Joined paths on the installer are at most 259 characters; fernpack's host paths may be
   // longer, so the buffer is sized for them and the joiner enforces the limit it needs.
   char path[4096];
@@ -305,15 +309,15 @@ ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractM
     ArchiveResult result = ReadEntryHeader(reader, &entry);
     if (result == kArchiveEnd) return kArchiveOk;
     if (result != kArchiveOk) return result;
-    if (mode == kPreviewMode) {
+    if (wanted != nullptr) {
       if (entry.is_folder) {
         // A top-level folder ("data\\") is passed over; the first nested one ends the
-        // preview, since every top-level file comes before it.
+        // walk, since every top-level file comes before it.
         const char *separator = FindSeparator(entry.name, true);
         if (separator != nullptr && separator[1] != '\0') return kArchiveOk;
         continue;
       }
-      if (!IsPreviewFile(entry.name)) {
+      if (!wanted(entry.name)) {
         result = SkipEntryData(reader, &entry);
         if (result != kArchiveOk) return result;
         continue;
@@ -331,4 +335,17 @@ ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractM
     result = ExtractFile(reader, &entry, path, observer);
     if (result != kArchiveOk) return result;
   }
+}
+
+}  // namespace
+
+ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
+                             const ExtractObserver *observer) {
+  return WalkEntries(reader, folder, mode == kPreviewMode ? IsPreviewFile : nullptr, observer);
+}
+
+ArchiveResult ExtractTopLevelFiles(PackageReader *reader, const char *folder,
+                                   bool (*wanted)(const char *name),
+                                   const ExtractObserver *observer) {
+  return WalkEntries(reader, folder, wanted, observer);
 }

@@ -97,6 +97,13 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
 ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
                              const ExtractObserver *observer);
 
+// Unpacks the top-level files whose names wanted accepts into folder, walking as the
+// preview does (up to the first nested folder entry, where every top-level file lies
+// before). The installer takes the uninstaller's own files this way.
+ArchiveResult ExtractTopLevelFiles(PackageReader *reader, const char *folder,
+                                   bool (*wanted)(const char *name),
+                                   const ExtractObserver *observer);
+
 // Walks the entry headers from the reader's position to the end marker without inflating
 // anything, and sets *total to the bytes the files need on disk: each unpacked size
 // rounded up to kClusterEstimate, the allocation unit of a common file system. The reader

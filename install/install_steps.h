@@ -17,8 +17,14 @@ int ReadProductString(const char *global, const char *local, const char *name,
 int ReadProductInt(const char *global, const char *local, const char *name, int default_value);
 int WriteProductString(const char *global, const char *local, const char *name,
                        const char *text);
-// The uninstall entry "QvApp<TITLEBAR>" with DisplayName and UninstallString.
-void RegisterUninstallEntry(const char *install_folder);
+// The uninstall entry "QvApp<TITLEBAR>" under HKLM's Uninstall key: its path, 0 or -1
+// when it does not fit.
+int UninstallKeyPath(char *out, size_t size);
+// Writes the entry with DisplayName and UninstallString, which starts program.
+void RegisterUninstallEntry(const char *program);
+// The program that the entry's UninstallString starts, without quotes, into program
+// (kPathSize bytes). 0, or -1 when there is no entry or it does not fit.
+int ReadUninstallProgram(char *program);
 // Root of the first CD-ROM drive, such as "Q:\\", or "E:\\" when there is none.
 const char *CdromRoot();
 // The InstallFolder that REP_INSTALL stands for in the transfers.
@@ -36,9 +42,18 @@ int TestFolderWritable(const char *folder);
 // Starts the hidden batch job that grants everyone full access; reports nothing.
 void GrantFullAccess(const char *folder);
 
-// Shortcuts (shortcuts_win32.cpp).
+// The protected copy of the uninstaller (kept_copy_win32.cpp): when the package's
+// UnInst.exe is fernpack's own, writes it, its list and the settings file from the
+// package into a new protected folder (install/protected_folder.h) with UnInst.dir naming
+// the InstallFolder, and removes the copy that the title's uninstall entry started
+// before. program (kPathSize bytes) receives the uninstaller that the entry and the
+// shortcut are to start: the protected copy, or the InstallFolder's UnInst.exe when there
+// is none. 0 when the copy was made.
+int KeepUninstallerCopy(const char *install_folder, char *program);
+
+// Shortcuts (shortcuts_win32.cpp). The uninstaller's shortcut starts uninstaller.
 int IsVistaOrLater();
-int CreateStartMenuShortcuts(const char *install_folder);
+int CreateStartMenuShortcuts(const char *install_folder, const char *uninstaller);
 void OfferDesktopShortcut(const char *install_folder);
 
 // The completion dialog (completion_win32.cpp): 1 when the player asked for the readme.

@@ -31,6 +31,7 @@ enum { kReadmeSize = 512 };
 struct InstallRun {
   char install_folder[kPathSize];
   char readme[kReadmeSize];
+  char uninstaller[kPathSize];  // what the uninstall entry and its shortcut start
 };
 InstallRun g_run;
 
@@ -59,9 +60,12 @@ int RunInstall() {
   GrantFullAccess(g_run.install_folder);
   // Returns only when every entry was written; a damaged archive ends the program.
   ExtractPackage(g_run.install_folder, kFullMode);
-  CreateStartMenuShortcuts(g_run.install_folder);
+  // The uninstaller that runs with administrator rights comes from where only they may
+  // write; without that copy, from the InstallFolder.
+  KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);
+  CreateStartMenuShortcuts(g_run.install_folder, g_run.uninstaller);
   OfferDesktopShortcut(g_run.install_folder);
-  RegisterUninstallEntry(g_run.install_folder);
+  RegisterUninstallEntry(g_run.uninstaller);
   SetInstallToken(g_run.install_folder);
   TransferIniSection();
   TransferRegSection();

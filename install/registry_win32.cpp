@@ -17,6 +17,7 @@
 #include "support/file_io.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
+#include "uninstall/removal_rules.h"
 
 namespace {
 
@@ -206,21 +207,38 @@ int WriteProductString(const char *global, const char *local, const char *name,
   return result;
 }
 
-void RegisterUninstallEntry(const char *install_folder) {
+int UninstallKeyPath(char *out, size_t size) {
+  int n = snprintf(out, size, kUninstallKey, GetTitleBar());
+  return n < 0 || (size_t)n >= size ? -1 : 0;
+}
+
+void RegisterUninstallEntry(const char *program) {
   char path[kKeySize];
-  int n = snprintf(path, sizeof path, kUninstallKey, GetTitleBar());
-  if (n < 0 || (size_t)n >= sizeof path) return;
-  // The command is quoted when the folder holds a blank, so that Windows starts the
+  if (UninstallKeyPath(path, sizeof path) != 0) return;
+  // The command is quoted when the path holds a blank, so that Windows starts the
   // uninstaller and not a program named after the path's first word.
   char command[kValueSize];
-  const char *format = strchr(install_folder, ' ') ? "\"%s\\UnInst.exe\"" : "%s\\UnInst.exe";
-  n = snprintf(command, sizeof command, format, install_folder);
+  int n = snprintf(command, sizeof command, strchr(program, ' ') ? "\"%s\"" : "%s", program);
   HKEY key;
   if (CreateKey(HKEY_LOCAL_MACHINE, path, &key) == 0) {
     SetString(key, "DisplayName", GetTitleBar());
     if (n >= 0 && (size_t)n < sizeof command) SetString(key, "UninstallString", command);
     RegCloseKey(key);
   }
+}
+
+int ReadUninstallProgram(char *program) {
+  char path[kKeySize];
+  if (UninstallKeyPath(path, sizeof path) != 0) return -1;
+  HKEY key;
+  if (SjisRegOpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+  char command[kValueSize + 1];
+  DWORD type = 0;
+  LONG status = SjisRegQueryString(key, "UninstallString", &type, command, sizeof command);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_SZ) return -1;
+  StripQuotes(command);
+  return CopyText(program, command, kPathSize) < kPathSize ? 0 : -1;
 }
 
 const char *CdromRoot() {

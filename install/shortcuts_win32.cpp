@@ -24,7 +24,6 @@ enum {
 };
 
 const char kLinkSuffix[] = ".LNK";
-const char kUninstallerName[] = "UnInst.exe";
 const char kUninstallLabel[] = " アンインストール";
 const char kDefaultReadmeLabel[] = "お読みください";
 
@@ -92,18 +91,20 @@ HRESULT CreateShellLink(const char *target, const char *link, const char *descri
 }
 
 // One shortcut in folder (which ends with a backslash) named name_a + name_b + ".LNK",
-// pointing at install_folder\target_name. 0, or -1 when it could not be made.
+// pointing at target. 0, or -1 when it could not be made.
+int MakeShortcutTo(const char *folder, const char *name_a, const char *name_b,
+                   const char *target) {
+  char link[kPathSize];
+  if (Concat(link, sizeof link, folder, name_a, name_b, kLinkSuffix) != 0) return -1;
+  return SUCCEEDED(CreateShellLink(target, link, GetInstTo())) ? 0 : -1;
+}
+
+// The same, pointing at install_folder\target_name.
 int MakeShortcut(const char *folder, const char *name_a, const char *name_b,
                  const char *install_folder, const char *target_name) {
   char target[kPathSize];
-  char link[kPathSize];
-  if (CopyText(target, install_folder, sizeof target) >= sizeof target ||
-      AppendBackslash(target, sizeof target) != 0 ||
-      Concat(target, sizeof target, target, target_name) != 0 ||
-      Concat(link, sizeof link, folder, name_a, name_b, kLinkSuffix) != 0) {
-    return -1;
-  }
-  return SUCCEEDED(CreateShellLink(target, link, GetInstTo())) ? 0 : -1;
+  if (JoinPath(target, sizeof target, install_folder, target_name) != 0) return -1;
+  return MakeShortcutTo(folder, name_a, name_b, target);
 }
 
 // Whether the title and the group can be folder and file names in the shell's folders: a
@@ -169,7 +170,7 @@ int IsVistaOrLater() {
   return 1;
 }
 
-int CreateStartMenuShortcuts(const char *install_folder) {
+int CreateStartMenuShortcuts(const char *install_folder, const char *uninstaller) {
   if (!ShortcutNamesUsable()) return -1;
   char folder[kPathSize];
   int csidl = IsVistaOrLater() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
@@ -202,8 +203,7 @@ int CreateStartMenuShortcuts(const char *install_folder) {
       failed = true;
     }
   }
-  if (MakeShortcut(folder, GetTitleBar(), kUninstallLabel, install_folder,
-                   kUninstallerName) != 0) {
+  if (MakeShortcutTo(folder, GetTitleBar(), kUninstallLabel, uninstaller) != 0) {
     failed = true;
   }
   return failed ? -1 : 0;

@@ -107,8 +107,8 @@ click${T}1
 wait-exit${T}setup${T}30000
 END
 # Then the installed game is started once (it shows its window and leaves a saved game),
-# and the uninstaller is started from the InstallFolder as its Start-menu shortcut starts
-# it. Its last box comes from its copy in the temp folder.
+# and the uninstaller is started from the InstallFolder, as a player might; it hands over
+# to the protected copy that the Start-menu shortcut starts, whose boxes follow.
 installed='C:\Program Files\FernSoft\FernQuest'
 uninstall_script=$shots/uninstall-script.txt
 cat > "$uninstall_script" <<END
@@ -118,20 +118,20 @@ screenshot${T}$(winpath "$shots/game.bmp")
 close
 wait-exit${T}game${T}30000
 launch${T}uninst${T}$installed\UnInst.exe
-wait-box${T}uninst${T}60000
+wait-box${T}*${T}60000
 screenshot${T}$(winpath "$shots/uninstall-confirm.bmp")
 click${T}6
 wait-closed${T}10000
-wait-box${T}uninst${T}30000
+wait-box${T}*${T}30000
 screenshot${T}$(winpath "$shots/uninstall-savedata.bmp")
 click${T}6
 wait-closed${T}10000
-wait-exit${T}uninst${T}30000
 wait-box${T}*${T}60000
 screenshot${T}$(winpath "$shots/uninstall-done.bmp")
 click${T}1
 wait-closed${T}10000
-wait-no-process${T}UnInst_${T}30000
+wait-exit${T}uninst${T}30000
+wait-no-process${T}UnInst${T}30000
 END
 
 status=0

@@ -1,5 +1,7 @@
 #include "uninstall/file_list.h"
 
+#include <string.h>
+
 #include "support/sjis.h"
 #include "uninstall/removal_rules.h"
 
@@ -10,6 +12,11 @@ const char kFileListHeader[] =
     "; Fernstall file list: every file and folder of the package, for UnInst.exe.\r\n"
     "; A folder ends with \"\\\". Names are relative to the folder of UnInst.exe.\r\n";
 
+const char kOwnUninstallerMark[] =
+    "; UnInst.exe is the packer's own uninstaller: the installer keeps a protected copy.\r\n";
+const char kInstallFolderFileName[] = "UnInst.dir";
+const char kKeptCopyRootName[] = "Fernstall";
+
 int ClassifyListLine(const char *line) {
   if (line[0] == '\0' || line[0] == ';') return kListNothing;
   return EndsWithBackslash(line) ? kListFolder : kListFile;
@@ -19,4 +26,20 @@ bool IsUninstallerOwnFile(const char *relative) {
   return SameNameIgnoringCase(relative, kUninstallerName) ||
          SameNameIgnoringCase(relative, kFileListName) ||
          SameNameIgnoringCase(relative, kSettingsFileName);
+}
+
+bool ListMarksOwnUninstaller(const char *text, size_t size) {
+  size_t mark_length = strlen(kOwnUninstallerMark);
+  size_t at = 0;
+  // Only the opening comment lines count: a game file can never be named like the mark,
+  // since a name line does not begin with ";".
+  while (at < size && text[at] == ';') {
+    if (size - at >= mark_length && memcmp(text + at, kOwnUninstallerMark, mark_length) == 0) {
+      return true;
+    }
+    const char *end = (const char *)memchr(text + at, '\n', size - at);
+    if (end == nullptr) break;
+    at = (size_t)(end - text) + 1;
+  }
+  return false;
 }

@@ -20,6 +20,13 @@
 // reads it with the section reader's ReadTrimmedLine, so trailing blanks of a line are
 // not part of the name (a stored name never ends with a blank). The list names itself,
 // the uninstaller and the settings file too: the uninstaller removes those three last.
+//
+// When fernpack adds its own uninstaller (and not one that the game folder brings), the
+// list says so in a comment line, kOwnUninstallerMark. Only then does the installer keep
+// a protected copy of the uninstaller, the list and the settings file in a folder of its
+// own under the common program files ("Fernstall\<16 hex digits>", writable by
+// administrators alone), with kInstallFolderFileName naming the InstallFolder; the
+// uninstall entry and the uninstaller's shortcut start that copy (docs/uninstall.md).
 #ifndef FERN_UNINSTALL_FILE_LIST_H
 #define FERN_UNINSTALL_FILE_LIST_H
 
@@ -30,6 +37,13 @@ extern const char kUninstallerName[];  // "UnInst.exe"
 extern const char kSettingsFileName[];  // "install.env"
 // The comment lines that open every list fernpack writes, each ending with "\r\n".
 extern const char kFileListHeader[];
+// The comment line, ending with "\r\n", that follows the header when the package's
+// UnInst.exe is fernpack's own.
+extern const char kOwnUninstallerMark[];
+// In the protected copy's folder: the InstallFolder, one line of Shift-JIS.
+extern const char kInstallFolderFileName[];  // "UnInst.dir"
+// The folder under the common program files that holds every protected copy.
+extern const char kKeptCopyRootName[];  // "Fernstall"
 
 enum ListLineKind {
   kListNothing = 0,  // empty, or a comment
@@ -44,5 +58,9 @@ int ClassifyListLine(const char *line);
 // UnInst.lst, install.env) at the top of the InstallFolder, letters compared without
 // regard to case as Windows compares names.
 bool IsUninstallerOwnFile(const char *relative);
+
+// Whether a list's text (size bytes, the whole file) carries kOwnUninstallerMark as a
+// line of its own among the comment lines that open it.
+bool ListMarksOwnUninstaller(const char *text, size_t size);
 
 #endif

@@ -28,6 +28,12 @@ int CountNamedFiles(const char *folder, const SectionLine *lines);
 // uninstaller's own files, its Start-menu shortcut and the uninstall entry stay, so that
 // it can be run again. folder is the InstallFolder without a trailing backslash; the
 // settings and the section lists must be loaded.
-RemovalOutcome RunRemoval(const char *folder, int saved_games);
+//
+// kept is the protected copy's folder when that copy runs (null otherwise): the list is
+// then read there and not in the InstallFolder, the shortcut and the uninstall entry that
+// start the copy count as this installation's, and at the end its list, settings file
+// and UnInst.dir are deleted too (the caller has its program and folder deleted when
+// Windows next starts).
+RemovalOutcome RunRemoval(const char *folder, const char *kept, int saved_games);
 
 #endif

@@ -17,6 +17,7 @@
 #include "archive/package_format.h"
 #include "install/folder_paths.h"
 #include "install/install_steps.h"
+#include "install/protected_folder.h"
 #include "install/transfer_lines.h"
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
@@ -33,7 +34,6 @@ namespace {
 // not removed (they stay, and so does the InstallFolder, which the final box reports).
 enum { kMaxFolders = 1024, kKeySize = 512 };
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp%s";
 const char kLinkSuffix[] = ".LNK";
 const char kInUse[] = "（使用中）";
 const char kDenied[] = "（使用中か、アクセスが拒否されました）";
@@ -66,6 +66,9 @@ struct FolderCandidate {
 // Module state of the one run.
 struct RemovalState {
   const char *folder;
+  const char *kept;  // the protected copy's folder, or null
+  // The uninstaller that this installation's shortcut and uninstall entry start.
+  char own_program[kPathSize];
   // The InstallFolder as Windows resolves it (links above it followed, long names): every
   // file is removed through this path and checked against it.
   char canonical[kPathSize];
@@ -145,8 +148,8 @@ int ErrorResult(DWORD error) {
 // reparse point, but one to a file as a plain file, and opens (and deletes) the target
 // even when asked for the link itself: the final-path check refuses both there.
 
-// Calls that Windows XP lacks, looked up at run time so that the program starts there.
-typedef DWORD(WINAPI *FinalPathProc)(HANDLE, LPWSTR, DWORD, DWORD);
+// SetFileInformationByHandle, which Windows XP lacks: looked up at run time so that the
+// program starts there.
 typedef BOOL(WINAPI *SetInfoProc)(HANDLE, int, LPVOID, DWORD);
 enum { kFileBasicInfo = 0, kFileDispositionInfo = 4 };  // FILE_INFO_BY_HANDLE_CLASS
 struct BasicInfo {  // FILE_BASIC_INFO; a time of 0 and attributes of 0 are left as they are
@@ -156,50 +159,16 @@ struct BasicInfo {  // FILE_BASIC_INFO; a time of 0 and attributes of 0 are left
 struct DispositionInfo {  // FILE_DISPOSITION_INFO
   BOOLEAN delete_file;
 };
-FinalPathProc g_final_path = nullptr;
 SetInfoProc g_set_info = nullptr;
 
 void LookUpHandleCalls() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (kernel == nullptr) return;
-  g_final_path = reinterpret_cast<FinalPathProc>(
-      reinterpret_cast<void *>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
   g_set_info = reinterpret_cast<SetInfoProc>(
       reinterpret_cast<void *>(GetProcAddress(kernel, "SetFileInformationByHandle")));
 }
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The final path of an open file or folder, plain ("C:\x"), as Shift-JIS in kPathSize
-// bytes (its short form where a name has no Shift-JIS form). Returns 0, or -1.
-int FinalPathOf(HANDLE handle, char *out) {
-  if (g_final_path == nullptr) return -1;
-  wchar_t wide[kWidePathSize];
-  DWORD length = g_final_path(handle, wide, kWidePathSize, 0);  // normalised, drive letters
-  if (length == 0 || length >= kWidePathSize) return -1;
-  char text[kPathSize];
-  length = WidePathToSjis(wide, text, kPathSize);
-  if (length == 0 || length >= kPathSize) return -1;
-  return PlainFinalPath(text, out, kPathSize);
-}
-
-// A folder's own path: its final path where Windows gives one (true), else its full path
-// with long names ("C:\Games\.." is "C:\" either way).
-bool ResolveFolder(const char *path, char *out) {
-  HANDLE handle = SjisCreateFile(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS);
-  if (handle != INVALID_HANDLE_VALUE) {
-    int status = FinalPathOf(handle, out);
-    CloseHandle(handle);
-    if (status == 0) return true;
-  }
-  char full[kPathSize];
-  DWORD length = SjisGetFullPathName(path, sizeof full, full);
-  if (length == 0 || length >= sizeof full) CopyText(full, path, sizeof full);
-  length = SjisGetLongPathName(full, out, kPathSize);
-  if (length == 0 || length >= kPathSize) CopyText(out, full, kPathSize);
-  return false;
-}
 
 // The places whose other files are not the game's (IsSharedFolder): the Windows folder
 // (and all inside it), the program folders, the profile, the folder of profiles, the user
@@ -263,7 +232,7 @@ void PrepareFolder(const char *folder) {
   g_removal.folder = folder;
   LookUpHandleCalls();
   bool resolved = ResolveFolder(folder, g_removal.canonical);
-  g_removal.verify = resolved && g_final_path != nullptr && g_set_info != nullptr;
+  g_removal.verify = resolved && FinalPathsAvailable() && g_set_info != nullptr;
   g_removal.shared = InSharedFolder(g_removal.canonical);
 }
 
@@ -487,7 +456,8 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
 // own; the caller has checked that it exists.
 void RemoveListedFiles() {
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.folder, kFileListName) != 0) return;
+  const char *list_folder = g_removal.kept != nullptr ? g_removal.kept : g_removal.folder;
+  if (JoinPath(path, sizeof path, list_folder, kFileListName) != 0) return;
   FILE *list = FileOpen(path, "rt");
   if (list == nullptr) {
     AddReportEntry(&g_removal.failed, kFileListName, "（読み込めません）");
@@ -577,18 +547,15 @@ int ShortcutTarget(const char *link, char *target) {
   return ok;
 }
 
-// Deletes the shortcut when it points into the InstallFolder; the uninstaller's own
-// shortcut stays when keep_uninstaller is set. shown names it in the final box.
+// Deletes the shortcut when it points into the InstallFolder or at the protected copy;
+// the uninstaller's own shortcut stays when keep_uninstaller is set. shown names it in the
+// final box.
 void RemoveShortcutFile(const char *link, const char *shown, bool keep_uninstaller) {
   char target[kPathSize];
-  if (!ShortcutTarget(link, target) || !PathPointsInto(target, g_removal.folder)) return;
-  if (keep_uninstaller) {
-    char own[kPathSize];
-    if (JoinPath(own, sizeof own, g_removal.folder, kUninstallerName) == 0 &&
-        SameNameIgnoringCase(target, own)) {
-      return;
-    }
-  }
+  if (!ShortcutTarget(link, target)) return;
+  bool own = SameNameIgnoringCase(target, g_removal.own_program);
+  if (!own && !PathPointsInto(target, g_removal.folder)) return;
+  if (keep_uninstaller && own) return;
   int result = DeleteOneFile(link);
   if (result != kFileGone && result != kFileMissing) ReportFailure(shown, result);
 }
@@ -730,17 +697,12 @@ void RemoveRegistry(bool keep_entry) {
   }
   if (keep_entry) return;
   char entry[kKeySize];
-  int n = snprintf(entry, sizeof entry, kUninstallKey, GetTitleBar());
-  if (n < 0 || (size_t)n >= sizeof entry) return;
-  HKEY key;
-  if (SjisRegOpenKey(HKEY_LOCAL_MACHINE, entry, KEY_READ, &key) != ERROR_SUCCESS) return;
-  char command[kKeySize + 1];
-  DWORD type = 0;
-  LONG status = SjisRegQueryString(key, "UninstallString", &type, command, sizeof command);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ) return;
-  StripQuotes(command);
-  if (!PathPointsInto(command, g_removal.folder)) return;
+  char program[kPathSize];
+  if (UninstallKeyPath(entry, sizeof entry) != 0 || ReadUninstallProgram(program) != 0) return;
+  if (!SameNameIgnoringCase(program, g_removal.own_program) &&
+      !PathPointsInto(program, g_removal.folder)) {
+    return;
+  }
   if (SjisRegDeleteKey(HKEY_LOCAL_MACHINE, entry) != ERROR_SUCCESS) {
     ReportRegistry("HKLM\\", entry, nullptr);
   }
@@ -749,6 +711,16 @@ void RemoveRegistry(bool keep_entry) {
 void RemoveOwnFiles() {
   const char *const names[] = {kSettingsFileName, kFileListName, kUninstallerName};
   for (const char *name : names) RemoveNamedFile(name, false);
+  if (g_removal.kept == nullptr) return;
+  // The protected copy's own files; its program is still running.
+  const char *const kept_names[] = {kSettingsFileName, kFileListName, kInstallFolderFileName};
+  char path[kPathSize];
+  for (const char *name : kept_names) {
+    if (JoinPath(path, sizeof path, g_removal.kept, name) == 0 && !SjisDeleteFile(path) &&
+        GetLastError() != ERROR_FILE_NOT_FOUND) {
+      ReportFailure(path, kFileFailed);
+    }
+  }
 }
 
 }  // namespace
@@ -762,8 +734,13 @@ int CountNamedFiles(const char *folder, const SectionLine *lines) {
   return count;
 }
 
-RemovalOutcome RunRemoval(const char *folder, int saved_games) {
+RemovalOutcome RunRemoval(const char *folder, const char *kept, int saved_games) {
   PrepareFolder(folder);
+  g_removal.kept = kept;
+  if (JoinPath(g_removal.own_program, sizeof g_removal.own_program,
+               kept != nullptr ? kept : folder, kUninstallerName) != 0) {
+    g_removal.own_program[0] = '\0';
+  }
   StartReport(&g_removal.failed);
   StartReport(&g_removal.refused);
   g_removal.game_left = 0;

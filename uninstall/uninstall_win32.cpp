@@ -1,26 +1,36 @@
-// UnInst.exe: removes the game that the installer put into the folder this program lies
-// in. Started by the player (through the Start-menu shortcut or the uninstall entry), it
-// reads install.env beside itself, asks for confirmation (and about the saved games),
-// then hands the work over to a copy of itself in the temp folder and ends; the copy
-// removes everything, including the original program and its folder, says what could not
-// be removed, and has the system delete its own file at the next start of Windows. See
-// uninstall/handover.h for the hand-over and docs/uninstall.md for the whole road.
+// UnInst.exe: removes the game that the installer put into the InstallFolder. It runs in
+// one of three ways:
+//   - as the protected copy that the installer keeps in a folder only administrators may
+//     change (install/protected_folder.h), started by the uninstall entry or the Start-menu
+//     shortcut: it reads install.env, UnInst.lst and UnInst.dir (the InstallFolder) beside
+//     itself, asks, removes, reports, and has its own program and folder deleted when
+//     Windows next starts;
+//   - from the InstallFolder (started by hand): it starts the protected copy that removes
+//     this folder when there is one, and otherwise reads install.env beside itself, asks
+//     for confirmation (and about the saved games), then hands the work over to a copy of
+//     itself in the temp folder and ends;
+//   - as that temp copy, which removes everything, including the original program and its
+//     folder, says what could not be removed, and has the system delete its own file at the
+//     next start of Windows.
+// See uninstall/handover.h for the hand-over and docs/uninstall.md for the whole road.
 //
 // Exit codes: 0 for a normal end (also after No, and for a second instance); -1 when the
-// settings file or the file list is missing or the settings file is damaged; the copy
-// ends with 1 when something could not be removed.
+// settings file or the file list is missing or the settings file is damaged; the program
+// that removed (the protected or the temp copy) ends with 1 when something could not be
+// removed or a line was refused.
 #include <windows.h>
 
 #include <objbase.h>
-#include <sddl.h>
-#include <wincrypt.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "install/folder_paths.h"
+#include "install/install_steps.h"
+#include "install/protected_folder.h"
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
+#include "support/file_io.h"
 #include "support/messages.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
@@ -28,6 +38,7 @@
 #include "support/dll_search.h"
 #include "uninstall/file_list.h"
 #include "uninstall/handover.h"
+#include "uninstall/removal_rules.h"
 #include "uninstall/remove_steps.h"
 
 namespace {
@@ -56,11 +67,8 @@ const char kBusy[] =
     "別のアンインストールが終わらないため、何も削除せずに終了しました。\n"
     "しばらくしてから、もう一度実行してください。";
 // The copy: in a folder of its own in the temp folder, named at random.
-const char kCopyFolderFormat[] = "FernUninstall_%08lX%08lX%08lX%08lX";
+const char kCopyFolderPrefix[] = "FernUninstall_";
 const char kCopyFormat[] = "UnInst_%08lX.exe";
-// Only administrators and the system may do anything in the copy's folder.
-const wchar_t kCopyFolderAccess[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
-const int kCopyFolderAttempts = 8;
 
 // How long the copy waits for the original to end: it ends right after starting the
 // copy, so this only guards against waiting forever on a stuck original.
@@ -163,41 +171,6 @@ int ShowOutcome(const char *folder, const RemovalOutcome &outcome) {
   return 1;
 }
 
-// Makes a new folder for the copy in temp: a name nobody can guess, created only when
-// nothing has it yet, and open to administrators and the system alone, so that no other
-// process (not even one of the same user without its administrator rights) can put a
-// program there before the copy starts with those rights. path receives its full path
-// (kPathSize bytes). 0, or -1 when none could be made.
-int MakeCopyFolder(const char *temp, char *path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kCopyFolderAccess, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
-    return -1;
-  }
-  HCRYPTPROV random = 0;
-  int result = -1;
-  if (CryptAcquireContextW(&random, nullptr, nullptr, PROV_RSA_FULL,
-                           CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
-    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
-    for (int attempt = 0; attempt < kCopyFolderAttempts && result != 0; attempt++) {
-      DWORD bits[4];
-      char name[64];
-      wchar_t wide[kWidePathSize];
-      if (!CryptGenRandom(random, sizeof bits, (BYTE *)bits)) break;
-      snprintf(name, sizeof name, kCopyFolderFormat, (unsigned long)bits[0],
-               (unsigned long)bits[1], (unsigned long)bits[2], (unsigned long)bits[3]);
-      if (JoinPath(path, kPathSize, temp, name) != 0 ||
-          SjisToWide(path, wide, kWidePathSize) != 0) {
-        break;
-      }
-      if (CreateDirectoryW(wide, &security)) result = 0;
-    }
-    CryptReleaseContext(random, 0);
-  }
-  LocalFree(descriptor);
-  return result;
-}
-
 // Copies this program into a new folder of its own in the temp folder (never over a file
 // that is there already) and starts the copy with the order; 0 when the copy runs (it
 // then waits for this process to end).
@@ -206,7 +179,10 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
   DWORD length = SjisGetTempPath(sizeof temp, temp);
   if (length == 0 || length >= sizeof temp) return -1;
   char copy_folder[kPathSize];
-  if (MakeCopyFolder(temp, copy_folder) != 0) return -1;
+  // A name nobody can guess, made only when nothing has it yet, open to administrators
+  // and the system alone: no other process (not even one of the same user without its
+  // administrator rights) can put a program there before the copy starts with them.
+  if (MakePrivateFolder(temp, kCopyFolderPrefix, true, false, copy_folder) != 0) return -1;
   char name[32];
   snprintf(name, sizeof name, kCopyFormat, (unsigned long)GetCurrentProcessId());
   char copy[kPathSize];
@@ -250,21 +226,10 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
   return 0;
 }
 
-// UnInst.exe as the player started it, in the InstallFolder.
-int RunOriginal() {
-  char self[kPathSize];
-  DWORD length = SjisGetModuleFileName(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self - 1) return -1;
-  char folder[kPathSize];
-  CopyText(folder, self, sizeof folder);
-  char *cut = nullptr;
-  for (char *p = (char *)FindSeparator(folder, false); p; p = (char *)FindSeparator(p + 1, false)) {
-    cut = p;
-  }
-  if (cut == nullptr) return -1;
-  *cut = '\0';
-  if (LoadFolderSettings(folder) != 0) return -1;
-
+// The questions before anything is removed: none when another uninstallation of the
+// title runs (said in a box), then Yes to the removal and the answer about the saved
+// games in folder. False when nothing is to be removed.
+bool AskPlayer(const char *folder, int *saved_games) {
   HANDLE guard = OpenGuard(true);
   if (guard != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
     char text[kMessageSize];
@@ -272,15 +237,113 @@ int RunOriginal() {
     snprintf(name, sizeof name, kMutexFormat, GetTitleBar());
     snprintf(text, sizeof text, kAlreadyRunning, name);
     SjisMessageBox(nullptr, text, GetTitleBar(), MB_ICONERROR);
-    return 0;
+    return false;
   }
-  if (!ConfirmBox(kConfirm, GetTitleBar())) return 0;
+  if (!ConfirmBox(kConfirm, GetTitleBar())) return false;
+  *saved_games = 0;
+  if (CountNamedFiles(folder, GetDelfilesUserLines()) > 0) *saved_games = ConfirmBox(kAskSavedGames);
+  return true;
+}
+
+// Reads the InstallFolder that the protected copy in kept removes, from its UnInst.dir,
+// into install_folder (kPathSize bytes). 0, or -1 when it is missing or no folder that a
+// hand-over could name.
+int ReadKeptInstallFolder(const char *kept, char *install_folder) {
+  char path[kPathSize];
+  if (JoinPath(path, sizeof path, kept, kInstallFolderFileName) != 0) return -1;
+  FILE *file = FileOpen(path, "rt");
+  if (file == nullptr) return -1;
+  char line[kSettingsLineSize];
+  bool read = ReadTrimmedLine(line, sizeof line, file) != nullptr;
+  fclose(file);
+  if (!read || CopyText(install_folder, line, kPathSize) >= kPathSize) return -1;
+  return HandoverFolderAcceptable(install_folder) ? 0 : -1;
+}
+
+// Has Windows delete the protected copy's program and folder (and the folder of all
+// copies, when it is empty by then) when it next starts.
+void DeleteKeptAtRestart(const char *self, const char *kept) {
+  SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  SjisMoveFileEx(kept, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  char root[kPathSize];
+  if (ParentFolder(root, sizeof root, kept)) SjisMoveFileEx(root, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The protected copy (self, in kept): everything it trusts lies beside it, where only
+// administrators may write; nothing in the InstallFolder is read but the names that its
+// own list gives.
+int RunKept(const char *self, const char *kept) {
+  char install_folder[kPathSize];
+  if (ReadKeptInstallFolder(kept, install_folder) != 0) {
+    MakeOwner(kDefaultCaption);
+    ErrorBox(kBadOrder);
+    return -1;
+  }
+  // Started from the InstallFolder, the current folder would keep it from going.
+  SjisSetCurrentDirectory(kept);
+  if (LoadFolderSettings(kept) != 0) return -1;
   int saved_games = 0;
-  if (CountNamedFiles(folder, GetDelfilesUserLines()) > 0) saved_games = ConfirmBox(kAskSavedGames);
+  if (!AskPlayer(install_folder, &saved_games)) return 0;
+  RemovalOutcome outcome = RunRemoval(install_folder, kept, saved_games);
+  if (!outcome.game_left) DeleteKeptAtRestart(self, kept);
+  return ShowOutcome(install_folder, outcome);
+}
+
+// From the InstallFolder: when the title's uninstall entry starts a protected copy that
+// removes this very folder, that copy runs instead (with nothing of this folder trusted).
+// 0 when it was started.
+int StartKeptCopy(const char *folder) {
+  char program[kPathSize];
+  char kept[kPathSize];
+  char named[kPathSize];
+  char resolved_named[kPathSize];
+  char resolved_folder[kPathSize];
+  if (ReadUninstallProgram(program) != 0 || !ParentFolder(kept, sizeof kept, program) ||
+      !IsKeptCopyFolder(kept) || ReadKeptInstallFolder(kept, named) != 0) {
+    return -1;
+  }
+  ResolveFolder(named, resolved_named);
+  ResolveFolder(folder, resolved_folder);
+  if (!SameNameIgnoringCase(resolved_named, resolved_folder)) return -1;
+  char command[kCommandSize];
+  wchar_t wide_program[kWidePathSize];
+  wchar_t wide_command[kCommandSize];
+  wchar_t wide_kept[kWidePathSize];
+  int n = snprintf(command, sizeof command, "\"%s\"", program);
+  if (n < 0 || (size_t)n >= sizeof command || SjisToWide(program, wide_program, kWidePathSize) != 0 ||
+      SjisToWide(command, wide_command, kCommandSize) != 0 ||
+      SjisToWide(kept, wide_kept, kWidePathSize) != 0) {
+    return -1;
+  }
+  STARTUPINFOW startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessW(wide_program, wide_command, nullptr, nullptr, FALSE, 0, nullptr, wide_kept,
+                      &startup, &process)) {
+    return -1;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 0;
+}
+
+// UnInst.exe as the player started it: the protected copy, or the one in the InstallFolder.
+int RunOriginal() {
+  char self[kPathSize];
+  DWORD length = SjisGetModuleFileName(nullptr, self, sizeof self);
+  if (length == 0 || length >= sizeof self - 1) return -1;
+  char folder[kPathSize];
+  if (!ParentFolder(folder, sizeof folder, self)) return -1;
+  if (IsKeptCopyFolder(folder)) return RunKept(self, folder);
+  if (LoadFolderSettings(folder) != 0) return -1;
+  if (StartKeptCopy(folder) == 0) return 0;
+  int saved_games = 0;
+  if (!AskPlayer(folder, &saved_games)) return 0;
   if (StartCopy(self, folder, saved_games) == 0) return 0;
   // No copy could be started: the removal runs here, and this program's own file and
   // folder stay behind; the final box lists them.
-  return ShowOutcome(folder, RunRemoval(folder, saved_games));
+  return ShowOutcome(folder, RunRemoval(folder, nullptr, saved_games));
 }
 
 // Has Windows delete the copy's file, and then its folder, when it next starts.
@@ -293,7 +356,7 @@ void DeleteCopyAtRestart(const char *self) {
   for (const char *p = FindSeparator(folder, false); p; p = FindSeparator(p + 1, false)) {
     name = p + 1;
   }
-  if (name != nullptr && strncmp(name, "FernUninstall_", 14) == 0) {
+  if (name != nullptr && strncmp(name, kCopyFolderPrefix, strlen(kCopyFolderPrefix)) == 0) {
     SjisMoveFileEx(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
@@ -333,7 +396,7 @@ int RunCopy(const HandoverOrder &order) {
       DeleteCopyAtRestart(self);
       return -1;
     }
-    RemovalOutcome outcome = RunRemoval(order.folder, order.saved_games);
+    RemovalOutcome outcome = RunRemoval(order.folder, nullptr, order.saved_games);
     DeleteCopyAtRestart(self);
     return ShowOutcome(order.folder, outcome);
   }

@@ -47,6 +47,7 @@ cleanup() {
 }
 cleanup
 on_exit cleanup
+on_exit remove_new_kept_copies
 
 scenario "the programs are the shipped 32-bit ones"
 for program in "$STUB" "$WIN_DIR/UnInst.exe" "$WIN_DIR/fernquest.exe"; do
@@ -95,12 +96,15 @@ check "the grant's batch job ran the 32-bit system folder's cacls" wait_for 60 t
 record=$(head -n 1 "$WORK/cacls.log" 2>/dev/null | tr -d '\r' || true)
 check "cacls got the whole folder: $record" [ "$record" = \
   "C:\\windows\\syswow64\\cacls.exe${T}\"C:\\windows\\system32\\cacls.exe\" \"$FOLDER_WIN\" /e /g everyone:F" ]
+check_kept_copy "$ENTRY_32" "$WORK/expected" "$FOLDER_WIN"
+check "the 32-bit installer keeps it in the 32-bit common files" \
+  eval '[[ $KEPT == "C:\\Program Files (x86)\\Common Files\\"* ]]'
 expect_links "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\FernSoft\\$TITLE" \
   "$TITLE.LNK${T}$FOLDER_WIN\\fernquest.exe${T}$FOLDER_WIN${T}FernQuest" \
   "$TITLE お読みください.LNK${T}$FOLDER_WIN\\readme.txt${T}$FOLDER_WIN${T}FernQuest" \
-  "$TITLE アンインストール.LNK${T}$FOLDER_WIN\\UnInst.exe${T}$FOLDER_WIN${T}FernQuest"
+  "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}FernQuest"
 check "the desktop shortcut" [ -f "$DESKTOP_LINK" ]
-expect_reg "$ENTRY_32" "DisplayName=$TITLE" "UninstallString=\"$FOLDER_WIN\\UnInst.exe\""
+expect_reg "$ENTRY_32" "DisplayName=$TITLE" "UninstallString=\"$KEPT\""
 check "no uninstall entry in the 64-bit view" not reg_key_exists "$ENTRY_64"
 check "the administrator probe key is in the 32-bit view" \
   reg_key_exists 'HKLM\Software\Wow6432Node\FernSoft\FernQuest'
@@ -122,8 +126,8 @@ expect "exit${T}0"
 check "the game wrote its settings file" [ -f "$FOLDER/config.dat" ]
 check "the game kept a saved game" test -n "$(ls "$FOLDER"/save/*.sav 2>/dev/null)"
 
-scenario "the uninstaller finds its entry in the 32-bit view and removes everything"
-drive < <(uninstall_walk "$FOLDER_WIN" 6 60000) || true
+scenario "the protected uninstaller finds its entry in the 32-bit view and removes everything"
+drive < <(uninstall_walk "$KEPT" 6 60000) || true
 expect "text${T}[$TITLE]をアンインストールします。\\nよろしいですか？"
 expect "exit${T}0"
 check "the final box names nothing left behind" not grep -q "削除できませんでした" "$OUT"
@@ -132,6 +136,8 @@ check "the maker's folder (INSTFOL) stays, emptied" [ -d "$C/Program Files/FernS
 check "the Start-menu folders are gone" [ ! -e "$PROGRAMS/FernSoft" ]
 check "the desktop shortcut is gone" [ ! -e "$DESKTOP_LINK" ]
 check "the uninstall entry is gone" not reg_key_exists "$ENTRY_32"
+check "the protected copy keeps only its running program, for the next start" \
+  [ "$(ls "$KEPT_DIR" 2>/dev/null)" = "UnInst.exe" ]
 check "the per-user values are gone" not reg_key_exists 'HKCU\Software\FernSoft'
 check "the probe key is gone" not reg_key_exists 'HKLM\Software\Wow6432Node\FernSoft'
 

@@ -32,6 +32,7 @@ cleanup() {
 }
 cleanup
 on_exit cleanup
+on_exit remove_new_kept_copies
 
 # The stand-in in the system folder (Wine's own is kept aside), and the planted ones.
 cp -p "$SYSTEM_CACLS" "$SYSTEM_CACLS.fern-saved"
@@ -79,13 +80,12 @@ END
   check "WorkFolder removed" [ "$(temp_workfolders)" -eq "$before" ]
   check "every file is in the folder with its stored time" same_tree "$expected" "$unix"
   check "the game was not started" [ ! -e "$unix/game.exe.ran" ]
+  check_kept_copy "$UNINSTALL" "$expected" "$folder"
   expect_links "$PROGRAMS\\$TITLE" \
     "$TITLE.LNK${T}$folder\\game.exe${T}$folder${T}Names" \
     "$TITLE お読みください.LNK${T}$folder\\readme.txt${T}$folder${T}Names" \
-    "$TITLE アンインストール.LNK${T}$folder\\UnInst.exe${T}$folder${T}Names"
-  local command="$folder\\UnInst.exe"
-  case $folder in *' '*) command="\"$command\"" ;; esac
-  expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=$command"
+    "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}Names"
+  expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=\"$KEPT\""
   expect_reg "HKCU\\Software\\$GLOBAL\\Game" "InstTo=$folder"
   # The batch job runs hidden and on its own: wait for its record.
   check "cacls ran" wait_for 30 test -s "$WORK/cacls.log"

@@ -31,6 +31,7 @@ cleanup() {
 }
 cleanup
 on_exit cleanup
+on_exit remove_new_kept_copies
 
 # road_game <folder> <INSTTO> <INI file> [settings lines]: a game whose installation
 # exercises every step. The game program records a start; the readme lies in a
@@ -140,12 +141,14 @@ check "every file is in the InstallFolder with its stored time" \
 check "stored times are the game folder's" \
   [ "$(stat -c %Y "$installed/data/big.dat")" = "$(stat -c %Y "$WORK/road/data/big.dat")" ]
 check "the game was not started" [ ! -e "$installed/game.exe.ran" ]
+check_kept_copy "$UNINSTALL" "$(expected_files "$WORK/road.exe")" "$folder"
 expect_links "$PROGRAMS\\FernE2EGroup\\$TITLE" \
   "$TITLE.LNK${T}$folder\\game.exe${T}$folder${T}Road" \
   "$TITLE 説明書.LNK${T}$folder\\doc\\manual.txt${T}$folder\\doc${T}Road" \
-  "$TITLE アンインストール.LNK${T}$folder\\UnInst.exe${T}$folder${T}Road"
+  "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}Road"
 expect_links "$DESKTOP" "$TITLE.LNK${T}$folder\\game.exe${T}$folder${T}Road"
-expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=\"$folder\\UnInst.exe\""
+expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=\"$KEPT\""
+first_kept=$KEPT_DIR
 expect_transfers "$folder" "$root" "$ini"
 remove_cdrom_drive "$letter"
 
@@ -187,12 +190,16 @@ check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
 check "every file is in the InstallFolder with its stored time" \
   same_tree "$(expected_files "$WORK/second.exe")" "$WORK/second-install"
 check "the game was not started" [ ! -e "$WORK/second-install/game.exe.ran" ]
+# The title's entry starts the new installation's copy; the one it started before is gone.
+check_kept_copy "$UNINSTALL" "$(expected_files "$WORK/second.exe")" "$second"
+check "the first installation's protected copy is replaced" \
+  test -n "$first_kept" -a ! -e "$first_kept" -a "$first_kept" != "$KEPT_DIR"
 expect_links "$PROGRAMS\\$TITLE" \
   "$TITLE.LNK${T}$second\\game.exe${T}$second${T}Second" \
   "$TITLE 説明書.LNK${T}$second\\doc\\manual.txt${T}$second\\doc${T}Second" \
-  "$TITLE アンインストール.LNK${T}$second\\UnInst.exe${T}$second${T}Second"
+  "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}Second"
 check "no desktop shortcut" [ ! -e "$(unix_path "$DESKTOP")/$TITLE.LNK" ]
-expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=$second\\UnInst.exe"
+expect_reg "$UNINSTALL" "DisplayName=$TITLE" "UninstallString=\"$KEPT\""
 expect_transfers "$second" 'E:\' "$ini"
 
 finish

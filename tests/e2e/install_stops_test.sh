@@ -26,6 +26,7 @@ cleanup() {
 }
 cleanup
 on_exit cleanup
+on_exit remove_new_kept_copies
 
 make_game "$WORK/game" "$TITLE"
 cp "$WIN_DIR/record_run.exe" "$WORK/game/game.exe"
@@ -139,9 +140,10 @@ check "nothing was written into the unwritable folder" \
   [ "$(ls -A "$WORK/unwritable")" = UserAccountCheck.id ]
 check "the last attempt installed every file" same_tree "$expected" "$WORK/good"
 # Neither INSTREADMEFL nor HELP_FILE: no readme shortcut.
+check_kept_copy "$UNINSTALL" "$expected" "$good"
 expect_links "$PROGRAMS\\$TITLE" \
   "$TITLE.LNK${T}$good\\game.exe${T}$good${T}Stops" \
-  "$TITLE アンインストール.LNK${T}$good\\UnInst.exe${T}$good${T}Stops"
+  "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}Stops"
 
 scenario "Cancel at the root message ends the installer with -1"
 before=$(workfolders)

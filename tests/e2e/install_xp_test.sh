@@ -31,6 +31,7 @@ cleanup() {
 }
 cleanup
 on_exit cleanup
+on_exit remove_new_kept_copies
 on_exit restore_version
 
 make_game "$WORK/game" "$TITLE"
@@ -50,10 +51,12 @@ END
 restore_version
 expect "exit${T}0"
 check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
+"$FERNPACK" extract "$WORK/setup.exe" "$WORK/expected" > /dev/null
+check_kept_copy "$UNINSTALL" "$WORK/expected" "$folder"
 expect_links "$USER_PROGRAMS\\$TITLE" \
   "$TITLE.LNK${T}$folder\\game.exe${T}$folder${T}Old" \
   "$TITLE お読みください.LNK${T}$folder\\readme.txt${T}$folder${T}Old" \
-  "$TITLE アンインストール.LNK${T}$folder\\UnInst.exe${T}$folder${T}Old"
+  "$TITLE アンインストール.LNK${T}$KEPT${T}${KEPT%\\*}${T}Old"
 check "the desktop shortcut is on the user's desktop" \
   grep -qxF "$TITLE.LNK${T}$folder\\game.exe${T}$folder${T}Old" <(links_in "$USER_DESKTOP")
 check "nothing in the all-users Start menu" [ ! -e "$(unix_path "$COMMON_PROGRAMS")/$TITLE" ]

@@ -101,6 +101,21 @@ finish() {
   echo "all checks passed"
 }
 
+# The protected uninstaller copies that the installer keeps in the prefix; the ones this
+# script makes are removed by remove_new_kept_copies (give it to on_exit).
+# (A 32-bit installer keeps them under "Program Files (x86)" on a 64-bit Windows.)
+KEPT_ROOTS=("$WINEPREFIX/drive_c/Program Files/Common Files/Fernstall"
+            "$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Fernstall")
+KEPT_BEFORE=$(ls -A "${KEPT_ROOTS[@]}" 2>/dev/null || true)
+remove_new_kept_copies() {
+  local root name
+  for root in "${KEPT_ROOTS[@]}"; do
+    for name in $(ls -A "$root" 2>/dev/null); do
+      grep -qxF "$name" <<<"$KEPT_BEFORE" || rm -rf "${root:?}/$name"
+    done
+  done
+}
+
 workfolders() { { find "$(wine_temp_dir)" -maxdepth 1 -name "TempQVInstallFolder_*" 2>/dev/null || true; } | wc -l; }
 
 # --- The installation's scenarios: setting up games, reading the machine back, cleaning up.
@@ -316,19 +331,45 @@ click${T}6
 END
 }
 
-# uninstall_walk <folder> [<answer>] [<ms>]: driver lines of an uninstallation started from
-# the folder, as the Start-menu shortcut starts it: Yes to the question, <answer> (6 Yes,
-# 7 No) to the saved games when given, OK to the final box, until the temp copy has ended.
-# Every box's caption and text are printed. <ms> bounds each wait (default 30000).
+# uninstall_walk <folder|program> [<answer>] [<ms>]: driver lines of an uninstallation
+# started from the folder's UnInst.exe (as a player might start it) or from the program
+# given (the protected copy, as the uninstall entry and the Start-menu shortcut start
+# it): Yes to the question, <answer> (6 Yes, 7 No) to the saved games when given, OK to the
+# final box, until every uninstaller has ended. The folder's UnInst.exe hands over to the
+# protected copy or to a temp copy, so the boxes may come from another process. Every
+# box's caption and text are printed. <ms> bounds each wait (default 30000).
 uninstall_walk() {
-  local T=$'\t' ms=${3:-30000}
-  printf '%s\n' "launch${T}un${T}$1\\UnInst.exe" "wait-box${T}un${T}$ms" caption text \
+  local T=$'\t' ms=${3:-30000} program=$1
+  [[ $program == *.exe ]] || program="$1\\UnInst.exe"
+  printf '%s\n' "launch${T}un${T}$program" "wait-box${T}*${T}$ms" caption text \
     "click${T}6" "wait-closed${T}10000"
   if [ -n "${2:-}" ]; then
-    printf '%s\n' "wait-box${T}un${T}$ms" caption text "click${T}$2" "wait-closed${T}10000"
+    printf '%s\n' "wait-box${T}*${T}$ms" caption text "click${T}$2" "wait-closed${T}10000"
   fi
-  printf '%s\n' "wait-exit${T}un${T}$ms" "wait-box${T}*${T}$ms" caption text "click${T}1" \
-    "wait-closed${T}10000" "wait-no-process${T}UnInst_${T}$ms"
+  printf '%s\n' "wait-box${T}*${T}$ms" caption text "click${T}1" \
+    "wait-closed${T}10000" "wait-exit${T}un${T}$ms" "wait-no-process${T}UnInst${T}$ms"
+}
+
+# check_kept_copy <uninstall entry key> <extracted package> <InstallFolder>: the entry
+# starts a protected copy of the package's uninstaller, list and settings file, in a new
+# folder of its own whose UnInst.dir names the InstallFolder. Sets KEPT (the copy's
+# Windows path) and KEPT_DIR (its folder on this machine).
+check_kept_copy() {
+  local command
+  command=$(reg_values "$1" | sed -n 's/^UninstallString=//p')
+  command=${command#\"}
+  KEPT=${command%\"}
+  KEPT_DIR=$(unix_path "${KEPT%\\*}" || true)
+  check "the uninstall entry starts a protected copy: $KEPT" \
+    eval '[[ $KEPT =~ ^C:\\Program\ Files(\ \(x86\))?\\Common\ Files\\Fernstall\\[0-9A-F]{16}\\UnInst\.exe$ ]]'
+  check "the protected copy is the package's uninstaller, list and settings, and names the folder" \
+    kept_files_are "$2" "$3"
+}
+kept_files_are() {
+  local f
+  for f in UnInst.exe UnInst.lst install.env; do cmp -s "$1/$f" "$KEPT_DIR/$f" || return 1; done
+  [ "$(ls "$KEPT_DIR" | LC_ALL=C sort | tr '\n' ' ')" = "UnInst.dir UnInst.exe UnInst.lst install.env " ] &&
+    [ "$(iconv -f CP932 -t UTF-8 "$KEPT_DIR/UnInst.dir")" = "$2"$'\r' ]
 }
 
 # walk_from_copy <ms> [<button>]: driver lines from the copy to the end: the shortcut

@@ -185,6 +185,8 @@ if [ "${1:-}" = --road ]; then
   win "$WORK/codepage.out" "$WIN_DIR/read_link.exe" codepage - || true
   cut -f2 "$WORK/codepage.out" > "$SNAP/codepage"
 
+  # The protected uninstaller copy's random folder name, the same in every road.
+  kept_name() { sed -E 's/\\Fernstall\\[0-9A-F]{16}/\\Fernstall\\<copy>/g'; }
   # The names in a folder, one a line (UTF-8 as Linux sees them).
   names_in() { { ls -A "$1" 2> /dev/null || true; } | LC_ALL=C sort; }
   # Lines of the second file that the first lacks.
@@ -212,6 +214,7 @@ if [ "${1:-}" = --road ]; then
   cleanup_road() {
     local list name
     remove_named
+    remove_new_kept_copies
     added "$WORK/temp.before" <(names_in "$TEMP_DIR") | grep '^FernUninstall_' |
       while IFS= read -r name; do rm -rf "${TEMP_DIR:?}/$name"; done
     if [ "$had_pending" = no ]; then
@@ -373,7 +376,7 @@ END
   {
     registry_delta installed
     if reg_key_exists "HKLM\\Software\\$MAKER\\$TITLE"; then echo "the administrator probe key is there"; fi
-  } > "$SNAP/registry"
+  } | kept_name > "$SNAP/registry"
   {
     added "$WORK/programs.before" <(names_in "$PROGRAMS") | while IFS= read -r name; do
       (cd "$PROGRAMS" && find "$name" -type d | LC_ALL=C sort) | while IFS= read -r folder; do
@@ -386,7 +389,7 @@ END
     # Only the shortcuts the road added; the desktop may hold others.
     links_in "$DESKTOP_WIN" | awk -F'\t' 'NR == FNR { new[$0]; next } ($1 in new) { print "desktop: " $0 }' \
       <(added "$WORK/desktop.before" <(names_in "$DESKTOP")) -
-  } > "$SNAP/links"
+  } | kept_name > "$SNAP/links"
   sed 's/^/    /' "$SNAP/placed" "$SNAP/tree" "$SNAP/ini" "$SNAP/registry" "$SNAP/links"
 
   road_drive uninstall < <(uninstall_walk "$FOLDER_WIN")
@@ -400,6 +403,9 @@ END
     added "$WORK/desktop.before" <(names_in "$DESKTOP") | sed 's/^/desktop: /'
     registry_delta uninstalled
     if reg_key_exists "HKLM\\Software\\$MAKER\\$TITLE"; then echo "the administrator probe key is left"; fi
+    for name in $(added <(echo "$KEPT_BEFORE" | LC_ALL=C sort) <(names_in "${KEPT_ROOTS[0]}")); do
+      echo "protected copy: $(names_in "${KEPT_ROOTS[0]}/$name" | tr '\n' ' ')"
+    done
   } > "$SNAP/remains"
   sed 's/^/    /' "$SNAP/remains"
   exit 0
@@ -503,7 +509,8 @@ want ini 'ソフト名=表示ソフト'
 want ini "データ表=$FOLDER_WIN\\表データ"
 want registry "new HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$TITLE"
 want registry "  DisplayName=$TITLE"
-want registry "  UninstallString=$FOLDER_WIN\\UnInst.exe"
+KEPT_WIN='C:\Program Files\Common Files\Fernstall\<copy>'
+want registry "  UninstallString=\"$KEPT_WIN\\UnInst.exe\""
 want registry "new HKCU\\Software\\$MAKER\\$TITLE"
 want registry "  InstTo=$FOLDER_WIN"
 want registry '  名前=ソフト\表'
@@ -511,14 +518,15 @@ want registry '  表示=ソフト表示'
 want registry "the administrator probe key is there"
 want links "Start menu\\$MAKER\\$TITLE: $TITLE.LNK${T}$FOLDER_WIN\\$EXE${T}$FOLDER_WIN${T}$TITLE"
 want links "Start menu\\$MAKER\\$TITLE: $TITLE 説明書.LNK${T}$FOLDER_WIN\\表データ\\ソース説明.txt${T}$FOLDER_WIN\\表データ${T}$TITLE"
-want links "Start menu\\$MAKER\\$TITLE: $TITLE アンインストール.LNK${T}$FOLDER_WIN\\UnInst.exe${T}$FOLDER_WIN${T}$TITLE"
+want links "Start menu\\$MAKER\\$TITLE: $TITLE アンインストール.LNK${T}$KEPT_WIN\\UnInst.exe${T}$KEPT_WIN${T}$TITLE"
 want links "desktop: $TITLE.LNK${T}$FOLDER_WIN\\$EXE${T}$FOLDER_WIN${T}$TITLE"
 want uninstall "text${T}[$TITLE]をアンインストールします。\\nよろしいですか？"
 want uninstall "text${T}アンインストールが完了しました。"
 want uninstall "exit${T}0"
-# The INI file stays by design (it may be shared), and with it C:\ゲーム.
-if [ "$(cat "$ref/remains" 2>/dev/null)" != 'C:\ゲーム' ]; then
-  echo "FAILED: $REFERENCE: ${PART[remains]}: expected only C:\\ゲーム (the INI file), found:"
+# The INI file stays by design (it may be shared), and with it C:\ゲーム; the protected
+# copy's running program goes when Windows next starts.
+if [ "$(cat "$ref/remains" 2>/dev/null)" != $'C:\\ゲーム\nprotected copy: UnInst.exe ' ]; then
+  echo "FAILED: $REFERENCE: ${PART[remains]}: expected only C:\\ゲーム (the INI file) and the protected copy's program, found:"
   sed 's/^/      /' "$ref/remains" 2>/dev/null
   failures=$((failures + 1))
 fi

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # The uninstaller, UnInst.exe, under Wine: the sample is installed with the real installer
-# (driven through its windows), then UnInst.exe is started from the InstallFolder, the
-# way the Start-menu shortcut starts it:
-#   1. while the game holds one of its files, with hostile [delfiles] lines, answering No
-#      to the saved games: the held file and the uninstaller stay and are reported,
-#      nothing outside the folder is touched, the saved game stays;
-#   2. after the game has ended, again, answering Yes: nothing of the game is left (files,
-#      shortcuts, uninstall entry, per-user values), a file of the player's survives, and
-#      the temp copy is registered for deletion at the next start of Windows;
-#   3. a second run in the emptied folder ends cleanly and keeps the per-user values that
-#      another installation of the title owns; a second instance is refused, and so are a
-#      hand-over to a folder that is no installation and one that waits too long;
+# (driven through its windows), which keeps a protected copy of the uninstaller that the
+# uninstall entry and the Start-menu shortcut start:
+#   1. the InstallFolder's UnInst.exe, started while the game holds one of its files, hands
+#      over to the protected copy; with hostile [delfiles] lines, answering No to the saved
+#      games: the held file and the uninstallers stay and are reported, nothing outside
+#      the folder is touched, the saved game stays;
+#   2. after the game has ended, and after another user replaced the folder's UnInst.exe,
+#      install.env and UnInst.lst, the protected copy again, answering Yes: none of the
+#      replaced files is run or believed, nothing of the game is left (files, shortcuts,
+#      uninstall entry, per-user values), a file of the player's survives, and the copy is
+#      registered for deletion at the next start of Windows;
+#   3. the folder's own UnInst.exe in the emptied folder (no protected copy is left) ends
+#      cleanly through a temp copy and keeps the per-user values that another installation
+#      of the title owns; a second instance is refused, and so are a hand-over to a folder
+#      that is no installation and one that waits too long;
 #   4. links planted in the folder (a saved-games folder, the data folder, a listed file)
 #      lead nowhere: what lies behind them stays and the final box names them; in a shared
 #      folder (the all-users music folder) the listed files go but no pattern is used;
@@ -46,6 +50,8 @@ copies_before=$(cd "$TEMP_DIR" 2>/dev/null && ls -d FernUninstall_* 2>/dev/null 
 
 restore_prefix() {
   rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt" "$OUTSIDE_GROUP"
+  "$FERN_WINE" reg delete 'HKCU\Software\FernVictim' /f >/dev/null 2>&1 || true
+  remove_new_kept_copies
   local name
   for name in $SHARED_NAMES; do
     grep -qxF "$name" <<<"$shared_before" || rm -rf "${SHARED:?}/$name"
@@ -97,6 +103,7 @@ save\\*.sav
 END
 sed -i 's/$/\r/' "$game/install.env"
 pack_game "$game" "$WORK/setup.exe" --uninstaller "$UNINST"
+"$FERNPACK" extract "$WORK/setup.exe" "$WORK/again" >/dev/null
 
 scenario "the installation that the uninstaller removes"
 mkdir -p "$BASE"
@@ -121,9 +128,10 @@ expect "exit${T}0"
 for f in UnInst.exe UnInst.lst install.env readme.txt insttscr.rct data/music.ogg data/stage1/map.dat; do
   check "installed: $f" [ -f "$FOLDER/$f" ]
 done
-check "the uninstaller's shortcut" [ -f "$PROGRAMS/$MAKER/$TITLE/$TITLE アンインストール.LNK" ]
+check_kept_copy "$ENTRY" "$WORK/again" "$FOLDER_WIN"
+check "the uninstaller's shortcut starts the protected copy" \
+  grep -qF "$TITLE アンインストール.LNK${T}$KEPT${T}" <(links_in "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$MAKER\\$TITLE")
 check "the desktop shortcut" [ -f "$DESKTOP_LINK" ]
-check "the uninstall entry" reg_has "$ENTRY"
 check "the per-user values" reg_has "HKCU\\Software\\$MAKER\\Game" /v InstTo
 
 # What the player and the game added, and what lies outside the folder.
@@ -137,29 +145,29 @@ echo victim > "$C/fern_victim.txt"
 cp "$WIN_DIR/hold_file.exe" "$WORK/hold_file.exe"
 printf '%s\n' "$FOLDER_WIN\\data\\music.ogg" > "$WORK/hold_file.exe.target"
 
-scenario "the game is running: the file in use and the uninstaller stay; hostile lines are refused"
+scenario "the game is running: the file in use and the uninstallers stay; hostile lines are refused"
 drive <<END
 launch${T}game${T}$(winpath "$WORK/hold_file.exe")
 wait-window${T}game${T}*${T}hold_file${T}20000
 clear-clipboard
 launch${T}un${T}$FOLDER_WIN\\UnInst.exe
-wait-box${T}un${T}30000
+wait-exit${T}un${T}30000
+wait-box${T}*${T}30000
 caption
 text
 click${T}6
 wait-closed${T}10000
-wait-box${T}un${T}30000
+wait-box${T}*${T}30000
 text
 click${T}7
 wait-closed${T}10000
-wait-exit${T}un${T}30000
 wait-box${T}*${T}30000
 caption
 text
 clipboard
 click${T}1
 wait-closed${T}10000
-wait-no-process${T}UnInst_${T}20000
+wait-no-process${T}UnInst${T}20000
 post-quit${T}game${T}0
 wait-exit${T}game${T}10000
 END
@@ -182,38 +190,59 @@ done
 check "emptied folders are removed" test ! -e "$FOLDER/data/stage1" -a ! -e "$FOLDER/logs"
 check "the saved game stays after No" [ -f "$FOLDER/save/slot1.sav" ]
 for f in UnInst.exe UnInst.lst install.env; do check "kept for a rerun: $f" [ -f "$FOLDER/$f" ]; done
+check "the protected copy is kept for a rerun" kept_files_are "$WORK/again" "$FOLDER_WIN"
+check "no temp copy was made: the protected copy did the work" \
+  [ "$(cd "$TEMP_DIR" && ls -d FernUninstall_* 2>/dev/null)" = "$copies_before" ]
 check "the uninstall entry stays for a rerun" reg_has "$ENTRY"
 check "the uninstaller's shortcut stays" [ -f "$PROGRAMS/$MAKER/$TITLE/$TITLE アンインストール.LNK" ]
 check "the game's shortcut is gone" [ ! -e "$PROGRAMS/$MAKER/$TITLE/$TITLE.LNK" ]
 check "the desktop shortcut is gone" [ ! -e "$DESKTOP_LINK" ]
 check "nothing outside the folder is touched" test -f "$BASE/outside.txt" -a -f "$C/fern_victim.txt"
 
-scenario "after the game has ended: everything of the game goes, the player's file stays"
-drive < <(uninstall_walk "$FOLDER_WIN" 6)
-expect "exit${T}0"
+scenario "another user replaced the folder's uninstaller, list and settings: the protected copy believes none"
+# A program in place of UnInst.exe that would run with administrator rights; a list and
+# [delfiles] that name the player's file; settings that point the [reg] removal at
+# another program's values and the shortcuts at another folder.
+cp "$WIN_DIR/record_run.exe" "$FOLDER/UnInst.exe"
+printf 'mynotes.txt\r\n' >> "$FOLDER/UnInst.lst"
+iconv -f UTF-8 -t CP932 > "$FOLDER/install.env" <<END
+TITLEBAR	Fern Other Title
+REG_GLOBAL	FernVictim
+REG_LOCAL	App
+INST_GROUP	..\\..\\..\\Fern Outside
+[delfiles]
+mynotes.txt
+-
+[reg]
+"Keep"="1"
+-
+END
+sed -i 's/$/\r/' "$FOLDER/install.env"
+"$FERN_WINE" reg add 'HKCU\Software\FernVictim\App' /v Keep /d 1 /f >/dev/null 2>&1
+drive < <(uninstall_walk "$KEPT" 6)
+# The copy itself was started: it ends with 1, since the final box lists refused lines.
+expect "exit${T}1"
+check "the replaced UnInst.exe never ran" [ ! -e "$FOLDER/UnInst.exe.ran" ]
+check "the values that the replaced settings name stay" \
+  reg_has 'HKCU\Software\FernVictim\App' /v Keep
 check "the final box names no remaining file" not grep -q "削除できませんでした" "$OUT"
 check "the final box says the folder stays for the player's file" \
   grep -qF "フォルダ[$FOLDER_WIN]には、ほかのファイルが残っているため、フォルダは残しました。" "$OUT"
 left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
-check "only the player's file is left (left: $left)" [ "$left" = "./mynotes.txt " ]
+check "everything of the game goes, the player's file stays (left: $left)" [ "$left" = "./mynotes.txt " ]
 check "nothing outside the folder is touched" test -f "$BASE/outside.txt" -a -f "$C/fern_victim.txt"
 check "the Start-menu folders are gone" [ ! -e "$PROGRAMS/$MAKER" ]
 check "the uninstall entry is gone" not reg_has "$ENTRY"
 check "the per-user values and keys are gone" not reg_has "HKCU\\Software\\$MAKER"
 check "the administrator probe's empty key is gone" not reg_has "HKLM\\Software\\$MAKER"
+check "the protected copy's list, settings and folder file are gone" \
+  [ "$(ls "$KEPT_DIR" 2>/dev/null)" = "UnInst.exe" ]
 "$FERN_WINE" reg query "$PENDING_KEY" /v PendingFileRenameOperations > "$WORK/pending.txt" 2>&1 || true
-# The copy ran from a new folder with a name nobody could guess, and goes with its folder.
-copy_dir=$(cd "$TEMP_DIR" && ls -td FernUninstall_* 2>/dev/null | head -1 || true)
-copy=$(ls "$TEMP_DIR/$copy_dir" 2>/dev/null | grep '^UnInst_.*\.exe$' | head -1 || true)
-check "a temp copy ran in a new folder named at random ($copy_dir\\$copy)" \
-  eval '[[ $copy_dir =~ ^FernUninstall_[0-9A-F]{32}$ ]] && [ -n "$copy" ] &&
-        ! grep -qxF "$copy_dir" <<<"$copies_before"'
-check "the temp copy is registered for deletion at the next start" \
-  grep -qiF "$copy_dir\\$copy" "$WORK/pending.txt"
-check "and its folder after it" [ "$(grep -oiF "$copy_dir" "$WORK/pending.txt" | wc -l)" -ge 2 ]
+check "the protected copy and its folder go when Windows next starts" \
+  eval 'grep -qiF "${KEPT#C:}" "$WORK/pending.txt" &&
+        [ "$(grep -oiF "${KEPT_DIR##*/}" "$WORK/pending.txt" | wc -l)" -ge 2 ]'
 
 scenario "a second run with the game already gone ends cleanly; a second instance is refused"
-"$FERNPACK" extract "$WORK/setup.exe" "$WORK/again" >/dev/null
 cp "$WORK/again/UnInst.exe" "$WORK/again/UnInst.lst" "$WORK/again/install.env" "$FOLDER/"
 drive <<END
 hold-mutex${T}$TITLE アンインストール
@@ -254,16 +283,33 @@ expect "text${T}別のアンインストールが終わらないため、何も�
 check "every refused hand-over ended with -1" [ "$(grep -cx "exit${T}-1" "$OUT")" = 3 ]
 check "nothing was removed" test -f "$FOLDER/UnInst.lst" -a -f "$FOLDER/mynotes.txt" -a -f "$BASE/outside.txt"
 
-# Another installation of the title, elsewhere, owns the per-user values now.
+# Another installation of the title, elsewhere, owns the per-user values now. No
+# protected copy is left, so the folder's UnInst.exe works through a temp copy.
 "$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v InstTo /d 'C:\Other Place\Game' /f >/dev/null 2>&1
 "$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v IsInst /d 1 /f >/dev/null 2>&1
+# A folder file planted beside it, as if it were a protected copy, to aim it elsewhere.
+printf '%s\r\n' "$BASE_WIN" > "$FOLDER/UnInst.dir"
+echo theirs > "$BASE/readme.txt"
 drive < <(uninstall_walk "$FOLDER_WIN")
 expect "exit${T}0"
 check "no file is reported" not grep -q "削除できませんでした" "$OUT"
 left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
-check "only the player's file is left (left: $left)" [ "$left" = "./mynotes.txt " ]
+check "only the player's file and the planted one are left (left: $left)" \
+  [ "$left" = "./UnInst.dir ./mynotes.txt " ]
+check "the planted folder file aimed nothing elsewhere" [ -f "$BASE/readme.txt" ]
+rm -f "$FOLDER/UnInst.dir" "$BASE/readme.txt"
 check "the other installation's values stay" reg_has "HKCU\\Software\\$MAKER\\Game" /v InstTo
 "$FERN_WINE" reg delete "HKCU\\Software\\$MAKER" /f >/dev/null 2>&1 || true
+"$FERN_WINE" reg query "$PENDING_KEY" /v PendingFileRenameOperations > "$WORK/pending.txt" 2>&1 || true
+# The copy ran from a new folder with a name nobody could guess, and goes with its folder.
+copy_dir=$(cd "$TEMP_DIR" && ls -td FernUninstall_* 2>/dev/null | head -1 || true)
+copy=$(ls "$TEMP_DIR/$copy_dir" 2>/dev/null | grep '^UnInst_.*\.exe$' | head -1 || true)
+check "a temp copy ran in a new folder named at random ($copy_dir\\$copy)" \
+  eval '[[ $copy_dir =~ ^FernUninstall_[0-9A-F]{32}$ ]] && [ -n "$copy" ] &&
+        ! grep -qxF "$copy_dir" <<<"$copies_before"'
+check "the temp copy is registered for deletion at the next start" \
+  grep -qiF "$copy_dir\\$copy" "$WORK/pending.txt"
+check "and its folder after it" [ "$(grep -oiF "$copy_dir" "$WORK/pending.txt" | wc -l)" -ge 2 ]
 
 scenario "links in the folder are not followed; a shared folder keeps its other files"
 # Another user's saved games, a data folder and a file outside, each reached through a

@@ -14,6 +14,8 @@
 #include "archive/package_reader.h"
 #include "support/allocate.h"
 #include "support/sjis.h"
+#include "tests/unit/fernpack_fixture.h"
+#include "uninstall/file_list.h"
 
 namespace {
 
@@ -211,22 +213,40 @@ TEST_F(ArchiveTest, FullModeRestoresFilesFoldersAndTimes) {
 
 TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   ArchiveBuilder b;
+  b.File("UnInst.exe", "MZ uninstaller");
   b.File("install.env", "TITLEBAR x");
   b.File("instTSCR.rct", "picture");
   b.File("README.TXT", "readme");
   b.File("game.exe", "MZ");
   b.Folder("manual\\");
   b.File("manual\\help.txt", "help");  // inside a folder: the preview creates none
+  b.File("manual\\UnInst.lst", "not the list");
   b.Folder("manual\\deep\\");
   b.File("late.txt", "never seen");
+  b.File("uninst.LST", "never seen");
   b.Write(package_);
   ASSERT_EQ(kArchiveOk, Walk(kPreviewMode));
   EXPECT_TRUE(Exists("install.env"));
   EXPECT_TRUE(Exists("instTSCR.rct"));
   EXPECT_TRUE(Exists("README.TXT"));
   EXPECT_FALSE(Exists("game.exe"));
+  EXPECT_FALSE(Exists("UnInst.exe"));
   EXPECT_FALSE(Exists("manual"));
   EXPECT_FALSE(Exists("late.txt"));
+
+  // The installer takes the uninstaller's own files by the same walk, by name alone.
+  ASSERT_EQ(0, system(("rm -rf " + out_ + " && mkdir " + out_).c_str()));
+  PackageReader reader;
+  ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+  ExtractObserver observer = {nullptr, SlashPath, nullptr, nullptr};
+  EXPECT_EQ(kArchiveOk,
+            ExtractTopLevelFiles(&reader, out_.c_str(), IsUninstallerOwnFile, &observer));
+  ClosePackage(&reader);
+  EXPECT_EQ("MZ uninstaller", ReadTestFile(out_ + "/UnInst.exe"));
+  EXPECT_EQ("TITLEBAR x", ReadTestFile(out_ + "/install.env"));
+  EXPECT_FALSE(Exists("README.TXT"));
+  EXPECT_FALSE(Exists("manual"));
+  EXPECT_FALSE(Exists("uninst.LST")) << "past the first nested folder";
 }
 
 TEST_F(ArchiveTest, DamageIsRefused) {

@@ -176,9 +176,14 @@ TEST_F(PackToolTest, VerifyFindsDamage) {
   std::string out = dir_ + "/out.exe";
   ASSERT_EQ(0, Pack(out)) << output_;
   std::string bytes = Read(out);
-  // Change a byte inside the last file's packed data (before the 8-byte tail).
+  // Change a byte in the middle of zz.bin's packed data: after its name (with the NUL),
+  // its unpacked and packed sizes and its time stamp.
+  size_t name = bytes.rfind(std::string("zz.bin", 7));
+  ASSERT_NE(std::string::npos, name);
+  uint32_t packed = 0;
+  memcpy(&packed, bytes.data() + name + 7 + 4, 4);  // little-endian, as on this machine
   std::string damaged = bytes;
-  damaged[damaged.size() - 20] ^= 0x40;
+  damaged[name + 7 + 8 + 8 + packed / 2] ^= 0x40;
   Write(dir_ + "/bad.exe", damaged);
   EXPECT_EQ(1, Run("verify " + dir_ + "/bad.exe"));
   EXPECT_NE(std::string::npos, output_.find("zz.bin")) << output_;

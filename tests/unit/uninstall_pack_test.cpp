@@ -65,9 +65,12 @@ TEST_F(UninstallPackTest, TheListNamesEveryEntryInArchiveOrder) {
   EXPECT_EQ("UnInst.lst", names[1]);
   EXPECT_EQ(MinimalStub(), Read(dir_ + "/x/UnInst.exe"));
 
+  // fernpack's own uninstaller: the list says so, for the installer's protected copy.
   std::string list = Read(dir_ + "/x/UnInst.lst");
-  ASSERT_EQ(0u, list.find(kFileListHeader));
-  std::istringstream lines(list.substr(strlen(kFileListHeader)));
+  ASSERT_EQ(0u, list.find(std::string(kFileListHeader) + kOwnUninstallerMark));
+  EXPECT_TRUE(ListMarksOwnUninstaller(list.data(), list.size()));
+  EXPECT_FALSE(ListMarksOwnUninstaller(list.data(), strlen(kFileListHeader) + 10));
+  std::istringstream lines(list.substr(strlen(kFileListHeader) + strlen(kOwnUninstallerMark)));
   std::vector<std::string> listed;
   for (std::string line; std::getline(lines, line);) {
     ASSERT_FALSE(line.empty());
@@ -96,6 +99,7 @@ TEST_F(UninstallPackTest, TheGamesOwnUninstallerStaysAndAStaleListIsReplaced) {
   EXPECT_EQ(1, uninstallers);
   std::string list = Read(dir_ + "/x/UnInst.lst");
   EXPECT_EQ(std::string::npos, list.find("stale"));
+  EXPECT_FALSE(ListMarksOwnUninstaller(list.data(), list.size())) << "no protected copy of it";
   EXPECT_NE(std::string::npos, list.find("\r\nuninst.exe\r\n"));
 }
 

@@ -241,6 +241,18 @@ TEST(UninstallRules, FileListLines) {
   EXPECT_TRUE(IsUninstallerOwnFile("UnInst.lst"));
   EXPECT_TRUE(IsUninstallerOwnFile("INSTALL.ENV"));
   EXPECT_FALSE(IsUninstallerOwnFile("data\\UnInst.exe"));
+
+  // The mark counts only as a whole line among the opening comments.
+  std::string mark = kOwnUninstallerMark;
+  std::string marked = std::string(kFileListHeader) + mark + "UnInst.exe\r\n";
+  EXPECT_TRUE(ListMarksOwnUninstaller(marked.data(), marked.size()));
+  EXPECT_TRUE(ListMarksOwnUninstaller(mark.data(), mark.size()));
+  EXPECT_FALSE(ListMarksOwnUninstaller(mark.data(), mark.size() - 1)) << "cut short";
+  std::string after_name = std::string(kFileListHeader) + "UnInst.exe\r\n" + mark;
+  EXPECT_FALSE(ListMarksOwnUninstaller(after_name.data(), after_name.size()));
+  std::string inside = "; x " + mark;
+  EXPECT_FALSE(ListMarksOwnUninstaller(inside.data(), inside.size()));
+  EXPECT_FALSE(ListMarksOwnUninstaller("", 0));
 }
 
 TEST(UninstallReport, KeepsWithinItsBufferAndCountsTheRest) {

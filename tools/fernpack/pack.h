@@ -80,8 +80,9 @@ std::string FindUninstaller(const std::string &requested);
 // Empty when none is found.
 std::string FindCompanionProgram(const std::string &requested, const char *env_name,
                                  const char *file_name);
-// UnInst.lst's text for these entries, in their order (uninstall/file_list.h).
-std::string FormatFileList(const std::vector<PackItem> &items);
+// UnInst.lst's text for these entries, in their order (uninstall/file_list.h), marked
+// when the package's UnInst.exe is fernpack's own.
+std::string FormatFileList(const std::vector<PackItem> &items, bool own_uninstaller);
 
 // Converts a Unix time (seconds, nanoseconds) to FILETIME.
 uint64_t UnixToFileTime(int64_t seconds, long nanoseconds);

@@ -62,15 +62,17 @@ std::string FindUninstaller(const std::string &requested) {
   return FindCompanionProgram(requested, "FERNSTALL_UNINSTALLER", "UnInst.exe");
 }
 
-std::string FormatFileList(const std::vector<PackItem> &items) {
+std::string FormatFileList(const std::vector<PackItem> &items, bool own_uninstaller) {
   std::string list = kFileListHeader;
+  if (own_uninstaller) list += kOwnUninstallerMark;
   for (const PackItem &item : items) list += item.name + "\r\n";
   return list;
 }
 
 bool AddUninstaller(const PackOptions &options, std::vector<PackItem> *items,
                     std::string *error) {
-  if (FindTopLevelFile(*items, kUninstallerName) < 0) {
+  bool own_uninstaller = FindTopLevelFile(*items, kUninstallerName) < 0;
+  if (own_uninstaller) {
     std::string path = FindUninstaller(options.uninstaller);
     if (path.empty()) {
       *error = "no uninstaller found: give --uninstaller <UnInst.exe> or set "
@@ -102,7 +104,7 @@ bool AddUninstaller(const PackOptions &options, std::vector<PackItem> *items,
   list.file_time = settings >= 0 ? (*items)[(size_t)settings].file_time : 0;
   size_t at = kUninstallerPosition + (FindTopLevelFile(*items, kUninstallerName) == 0 ? 1 : 0);
   items->insert(items->begin() + (long)at, list);
-  std::string text = FormatFileList(*items);
+  std::string text = FormatFileList(*items, own_uninstaller);
   PackItem &stored = (*items)[at];
   stored.data.assign(text.begin(), text.end());
   stored.size = stored.data.size();
