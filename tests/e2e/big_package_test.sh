@@ -40,6 +40,7 @@ check "archive over 2 GiB" test "$size" -gt $((2 * 1024 * 1024 * 1024))
 "$FERNPACK" verify "$WORK/setup.exe" | sed 's/^/    /'
 
 scenario "install: every file complete"
+on_exit remove_new_kept_copies
 target_unix=$WINEPREFIX/drive_c/fern-big-$$
 drive <<END || true
 $(walk_to_copy "$WORK/setup.exe" 大容量試験 "C:\\fern-big-$$")

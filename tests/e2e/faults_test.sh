@@ -16,7 +16,7 @@ cleanup_mounts() {
   for d in "${drives[@]}"; do rm -f "$WINEPREFIX/dosdevices/$d"; done
   for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true; done
 }
-trap 'cleanup_mounts; rm -rf "$WORK"' EXIT
+trap 'cleanup_mounts; remove_new_kept_copies; rm -rf "$WORK"' EXIT
 
 # small_drive <letter> <size>: a tmpfs of that size as drive <letter>:. Echoes its path.
 small_drive() {

@@ -101,6 +101,7 @@ check "uxtheme.dll loaded from the system folder" grep -qi 'system32\\\\uxtheme.
 no_planted_loads
 
 scenario "a whole installation from the same folder: nothing planted loaded"
+on_exit remove_new_kept_copies
 # Loaded later, by name, by the system's own DLLs: the copy window's animation (video for
 # windows and its sound and codec libraries) and the crypto provider.
 late=(msvfw32 msacm32 winmm rsaenh)

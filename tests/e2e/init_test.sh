@@ -14,6 +14,7 @@ cleanup() {
   "$FERN_WINE" reg delete 'HKLM\Software\MyCompany' /f >/dev/null 2>&1 || true
   "$FERN_WINE" reg delete "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$title" \
     /f >/dev/null 2>&1 || true
+  remove_new_kept_copies
   rm -rf "$WORK"
 }
 trap cleanup EXIT

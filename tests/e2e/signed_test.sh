@@ -44,6 +44,7 @@ sed 's/^/    /' "$WORK/verify.txt"
 check "verify finds a sound package" grep -q "sound package" "$WORK/verify.txt"
 
 scenario "the installer started from the signed file installs every file"
+on_exit remove_new_kept_copies
 target="C:\\fern-$tag\\Game"
 unix_target=$WINEPREFIX/drive_c/fern-$tag/Game
 drive <<END || true

@@ -52,6 +52,7 @@ restore_prefix() {
   rm -rf "$BASE" "$PROGRAMS/$MAKER" "$DESKTOP_LINK" "$C/fern_victim.txt" "$OUTSIDE_GROUP"
   "$FERN_WINE" reg delete 'HKCU\Software\FernVictim' /f >/dev/null 2>&1 || true
   remove_new_kept_copies
+  find "$TEMP_DIR" -maxdepth 1 -name 'UnInst_*' -delete 2>/dev/null || true
   local name
   for name in $SHARED_NAMES; do
     grep -qxF "$name" <<<"$shared_before" || rm -rf "${SHARED:?}/$name"
@@ -287,10 +288,24 @@ check "nothing was removed" test -f "$FOLDER/UnInst.lst" -a -f "$FOLDER/mynotes.
 # protected copy is left, so the folder's UnInst.exe works through a temp copy.
 "$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v InstTo /d 'C:\Other Place\Game' /f >/dev/null 2>&1
 "$FERN_WINE" reg add "HKCU\\Software\\$MAKER\\Game" /v IsInst /d 1 /f >/dev/null 2>&1
-# A folder file planted beside it, as if it were a protected copy, to aim it elsewhere.
+# A folder file planted beside it, as if it were a protected copy, to aim it elsewhere;
+# and a program planted in the temp folder under every name a copy named after its
+# process number could take (hard links of one file, which a copy made over any of them
+# would change).
 printf '%s\r\n' "$BASE_WIN" > "$FOLDER/UnInst.dir"
 echo theirs > "$BASE/readme.txt"
+mkdir -p "$WORK/planted"
+cp "$WIN_DIR/record_run.exe" "$WORK/planted/UnInst.exe"
+python3 - "$WORK/planted/UnInst.exe" "$TEMP_DIR" <<'PY'
+import os, sys
+for pid in range(0, 0x10000, 4):
+    os.link(sys.argv[1], os.path.join(sys.argv[2], 'UnInst_%08X.exe' % pid))
+PY
 drive < <(uninstall_walk "$FOLDER_WIN")
+check "no planted program in the temp folder ran or was written over" \
+  eval 'cmp -s "$WIN_DIR/record_run.exe" "$WORK/planted/UnInst.exe" &&
+        [ -z "$(find "$TEMP_DIR" -maxdepth 1 -name "UnInst_*.ran")" ]'
+find "$TEMP_DIR" -maxdepth 1 -name 'UnInst_*' -delete
 expect "exit${T}0"
 check "no file is reported" not grep -q "削除できませんでした" "$OUT"
 left=$(cd "$FOLDER" && find . -mindepth 1 | sort | tr '\n' ' ')
