@@ -9,10 +9,10 @@
 // archive start is impossible.
 bool OpenPackageArchive(PackageReader *reader);
 
-// The bytes that the package's files need on disk (SumUnpackedSizes over the running
-// executable's archive): 0, or -1 when the headers cannot be walked (the extraction then
-// reports the damage).
-int PackageSpaceNeeded(uint64_t *bytes);
+// The bytes that the package's files add on disk in folder (SumUnpackedSizes over the
+// running executable's archive, a file already there counting as freed): 0, or -1 when
+// the headers cannot be walked (the extraction then reports the damage).
+int PackageSpaceNeeded(const char *folder, uint64_t *bytes);
 
 // Unpacks into folder (no trailing backslash): every entry in kFullMode, with the copy
 // progress window; the preview files in kPreviewMode. Returns only when the walk ended

@@ -67,12 +67,30 @@ bool DriveIsFull(const char *path) {
   exit(-1);  // the archive stream is left to the process exit
 }
 
+// The size of the file that an entry would replace in the folder (the context), 0 when
+// there is none: a reinstallation, or a rerun after an interrupted copy, needs room only
+// for what grows.
+uint64_t ExistingFileSize(void *context, const char *name) {
+  char path[kPathSize];
+  if (JoinEntryPath((const char *)context, name, path, (int)sizeof path) != 0) return 0;
+  wchar_t wide[kWidePathSize];
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (SjisToWide(path, wide, kWidePathSize) != 0 ||
+      !GetFileAttributesExW(wide, GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return 0;
+  }
+  return ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
 }  // namespace
 
-int PackageSpaceNeeded(uint64_t *bytes) {
+int PackageSpaceNeeded(const char *folder, uint64_t *bytes) {
   PackageReader reader;
   bool opened = OpenPackageArchive(&reader);
-  ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes) : kArchiveDamaged;
+  ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes, ExistingFileSize,
+                                                   const_cast<char *>(folder))
+                                : kArchiveDamaged;
   ClosePackage(&reader);
   return result == kArchiveOk ? 0 : -1;
 }

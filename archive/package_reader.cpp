@@ -262,7 +262,14 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
   return result;
 }
 
-ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total) {
+uint64_t SpaceGrowth(uint64_t unpacked, uint64_t existing) {
+  uint64_t needed = (unpacked + kClusterEstimate - 1) / kClusterEstimate * kClusterEstimate;
+  uint64_t freed = (existing + kClusterEstimate - 1) / kClusterEstimate * kClusterEstimate;
+  return needed > freed ? needed - freed : 0;
+}
+
+ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total, ExistingSize existing,
+                               void *context) {
   *total = 0;
   EntryHeader entry;
   for (;;) {
@@ -270,8 +277,8 @@ ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total) {
     if (result == kArchiveEnd) return kArchiveOk;
     if (result != kArchiveOk) return result;
     if (entry.is_folder) continue;
-    *total += ((uint64_t)entry.unpacked_size + kClusterEstimate - 1) / kClusterEstimate *
-              kClusterEstimate;
+    *total += SpaceGrowth(entry.unpacked_size,
+                          existing != nullptr ? existing(context, entry.name) : 0);
     result = SkipEntryData(reader, &entry);
     if (result != kArchiveOk) return result;
   }

@@ -105,11 +105,18 @@ ArchiveResult ExtractTopLevelFiles(PackageReader *reader, const char *folder,
                                    const ExtractObserver *observer);
 
 // Walks the entry headers from the reader's position to the end marker without inflating
-// anything, and sets *total to the bytes the files need on disk: each unpacked size
-// rounded up to kClusterEstimate, the allocation unit of a common file system. The reader
-// is left at the end marker; reopen it to extract. kArchiveDamaged as the walk would be.
+// anything, and sets *total to the bytes the files add on disk: for each file
+// SpaceGrowth of its unpacked size over what existing (when not null) says a file of its
+// name already takes at the destination, which the extraction replaces. The reader is
+// left at the end marker; reopen it to extract. kArchiveDamaged as the walk would be.
 enum { kClusterEstimate = 4096 };
-ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total);
+typedef uint64_t (*ExistingSize)(void *context, const char *name);
+ArchiveResult SumUnpackedSizes(PackageReader *reader, uint64_t *total, ExistingSize existing,
+                               void *context);
+// What a file of unpacked bytes adds on disk where a file of existing bytes is replaced:
+// both rounded up to kClusterEstimate, the allocation unit of a common file system, and
+// never below 0.
+uint64_t SpaceGrowth(uint64_t unpacked, uint64_t existing);
 
 // "folder\\name" into out; -1 when it would exceed 259 characters.
 int JoinEntryPath(const char *folder, const char *name, char *out, int size);

@@ -121,6 +121,26 @@ int ProposeFolder() {
   return 0;
 }
 
+// The normalised folder as Windows will take it: its full path (which also drops what
+// Windows drops, such as trailing dots), tested for the root again, and for room for the
+// probe file. 0, or -1 after the message.
+int CheckFullFolder() {
+  char full[kPathSize];
+  DWORD length = SjisGetFullPathName(g_choice.candidate, sizeof full, full);
+  if (length > 0 && length < sizeof full) {
+    if (EndsWithBackslash(full)) {
+      RetryBox(kRootMessage);
+      return -1;
+    }
+    CopyText(g_choice.candidate, full, sizeof g_choice.candidate);
+  }
+  if (!FolderLeavesRoom(g_choice.candidate)) {
+    ErrorBox(kTooLongMessage);
+    return -1;
+  }
+  return 0;
+}
+
 // The dialog, the normalisation and the question; 0 with the folder confirmed.
 int AskForFolder() {
   if (ProposeFolder() != 0) return -1;
@@ -138,7 +158,7 @@ int AskForFolder() {
   switch (NormaliseInstallFolder(g_choice.candidate, sizeof g_choice.candidate,
                                  &g_choice.settings)) {
     case kFolderAccepted:
-      return 0;
+      return CheckFullFolder();
     case kFolderNetwork:
       ErrorBox(kNetworkMessage);
       return -1;

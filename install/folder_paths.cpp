@@ -23,15 +23,6 @@ void Put(TextOut *t, const char *text, size_t length) {
 
 void Put(TextOut *t, const char *text) { Put(t, text, strlen(text)); }
 
-// A path inside a batch line: the command interpreter expands %NAME% even within quotes,
-// and "%%" is its way of writing one "%".
-void PutBatchPath(TextOut *t, const char *path) {
-  for (const char *p = path; *p; p++) {
-    Put(t, p, 1);
-    if (*p == '%') Put(t, "%");
-  }
-}
-
 int Finish(TextOut *t) {
   if (t->size == 0) return -1;
   if (t->length >= t->size) {
@@ -97,27 +88,6 @@ int JoinPath(char *out, size_t size, const char *folder, const char *name) {
   Put(&t, folder);
   if (!EndsWithBackslash(folder)) Put(&t, "\\");
   Put(&t, name);
-  return Finish(&t);
-}
-
-int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
-                     const char *companion, const char *batch) {
-  TextOut t = {out, size, 0};
-  // cacls by its full path: the batch file runs in the temp folder, where a planted
-  // cacls.exe would otherwise be found first. /e /g adds an entry for everyone and keeps
-  // the entries already there; "echo y|" answers a confirmation should one be asked.
-  Put(&t, "echo y| \"");
-  PutBatchPath(&t, system_dir);
-  if (!EndsWithBackslash(system_dir)) Put(&t, "\\");
-  Put(&t, "cacls.exe\" \"");
-  PutBatchPath(&t, folder);
-  Put(&t, "\" /e /g everyone:F\n");
-  Put(&t, "del \"");
-  PutBatchPath(&t, companion);
-  Put(&t, "\"\n");
-  Put(&t, "del \"");
-  PutBatchPath(&t, batch);
-  Put(&t, "\"\n");
   return Finish(&t);
 }
 

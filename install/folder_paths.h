@@ -23,14 +23,6 @@ int ReplaceExtension(char *out, size_t size, const char *path, const char *exten
 // out = folder + AppendBackslash + name. Returns 0, or -1 when it does not fit.
 int JoinPath(char *out, size_t size, const char *folder, const char *name);
 
-// The grant batch file's text, three lines ending in "\n" (the file is written in text
-// mode): cacls, named by its full path in system_dir, adds full control for everyone to the
-// folder's access list (/e /g, keeping the entries already there); then the companion file and the batch file itself are deleted. Every "%" of the
-// paths is doubled so that the command interpreter does not expand parts of a name.
-// Returns 0, or -1 when the text does not fit.
-int FormatGrantBatch(char *out, size_t size, const char *system_dir, const char *folder,
-                     const char *companion, const char *batch);
-
 // out = the path up to its last backslash (a character of its own). Returns 1, or 0 when
 // the path has none or the part does not fit size bytes.
 int ParentFolder(char *out, size_t size, const char *path);

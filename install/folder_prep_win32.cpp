@@ -1,5 +1,5 @@
 // Making the InstallFolder ready: every missing level created, a probe file written and
-// deleted, and a hidden batch job that gives everyone full access to the folder.
+// deleted, and a hidden cacls run that gives everyone full access to the game's folder.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -7,39 +7,36 @@
 #include <string.h>
 
 #include "install/folder_paths.h"
+#include "install/folder_rules.h"
 #include "install/install_steps.h"
+#include "install/protected_folder.h"
+#include "settings/settings_file.h"
 #include "support/file_io.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
+#include "uninstall/removal_rules.h"
 
 namespace {
 
 enum {
-  kMaxLevels = 998,     // the chain stops after this many levels, whatever the path
-  kBatchSize = 2048,    // three lines, each with a path of up to 259 bytes doubled
+  kMaxLevels = 998,  // the chain stops after this many levels, whatever the path
 };
 
-const char kProbeName[] = "UserAccountCheck.id";
-const char kBatchName[] = "Fernstall_fullaccess.bat";
-
-// The shared folders that no installation may open to everyone, nor anything above them.
-const int kSharedFolders[] = {CSIDL_PROGRAM_FILES,        CSIDL_PROGRAM_FILESX86,
-                              CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
-                              CSIDL_COMMON_APPDATA,       CSIDL_COMMON_DOCUMENTS,
-                              CSIDL_PROFILE};
+// The shared folders that no installation may open to everyone, nor anything above them:
+// the program and shared-data folders, whose access lists every folder below inherits,
+// and the player's own folders.
+const int kSharedFolders[] = {
+    CSIDL_PROGRAM_FILES,    CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+    CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS,
+    CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTMENU, CSIDL_DESKTOPDIRECTORY,
+    CSIDL_PERSONAL,         CSIDL_MYMUSIC,          CSIDL_MYPICTURES,
+    CSIDL_MYVIDEO,          CSIDL_FAVORITES,        CSIDL_APPDATA,
+    CSIDL_LOCAL_APPDATA,    CSIDL_STARTMENU,        CSIDL_PROFILE};
 enum { kSharedCount = sizeof kSharedFolders / sizeof kSharedFolders[0] };
 
-// Whether the grant may be given to folder (GrantAllowed), with the folder written out in
-// full and long names first, so that "C:\PROGRA~1" or "C:\Games\..\Windows" is seen for
-// what it is. Any doubt keeps the folder's access as it is.
-bool GrantIsSafe(const char *folder) {
-  char full[kPathSize];
-  DWORD length = SjisGetFullPathName(folder, sizeof full, full);
-  if (length == 0 || length >= sizeof full) return false;
-  char canonical[kPathSize];
-  length = SjisGetLongPathName(full, canonical, sizeof canonical);
-  if (length == 0 || length >= sizeof canonical) CopyText(canonical, full, sizeof canonical);
-
+// Whether the grant may be given to the resolved folder (GrantAllowed): not in the Windows
+// folder, and neither one of the shared folders nor above one.
+bool GrantIsSafe(const char *canonical) {
   char windows[kPathSize];
   UINT windows_length = SjisGetWindowsDirectory(windows, sizeof windows);
   if (windows_length == 0 || windows_length >= sizeof windows) return false;
@@ -67,50 +64,59 @@ bool GrantIsSafe(const char *folder) {
   return GrantAllowed(canonical, inside, 1, not_above, kSharedCount + 2);
 }
 
-// cmd reads a batch file in the console's code page, the OEM code page of the system: 932
-// on a Japanese Windows, where the batch file holds the installer's own bytes, and 437,
-// 850, 936... elsewhere. Whether every character of the Shift-JIS text has a form there.
-bool ConsoleCanWrite(const char *text) {
-  wchar_t wide[kWidePathSize];
-  if (SjisToWide(text, wide, kWidePathSize) != 0) return false;
-  if (GetOEMCP() == 932) return true;
-  BOOL substituted = FALSE;
-  int needed = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
-                                   nullptr, &substituted);
-  return needed > 0 && !substituted;
-}
-
-// An existing path in a form the console's code page can write (kPathSize bytes): the path
-// itself, or its short 8.3 form. -1 when neither will do: the grant is then not given.
-int ConsoleForm(const char *path, char *out) {
-  if (ConsoleCanWrite(path)) return CopyText(out, path, kPathSize) < kPathSize ? 0 : -1;
-  wchar_t wide[kWidePathSize];
-  wchar_t short_path[kWidePathSize];
-  if (SjisToWide(path, wide, kWidePathSize) != 0) return -1;
-  DWORD length = GetShortPathNameW(wide, short_path, kWidePathSize);
-  if (length == 0 || length >= kWidePathSize) return -1;
-  if (WideToSjis(short_path, out, kPathSize) != 0 || !ConsoleCanWrite(out)) {
-    out[0] = '\0';
-    return -1;
+// The folder's own path when the way to it crosses no link and no substituted drive:
+// Windows's final path of the folder must then be its full path with long names. On
+// Windows XP, which gives no final paths, every level is looked at for a reparse point
+// and the drive for a substitution. false when the way crosses one (or cannot be told).
+bool ResolvedWithoutLinks(const char *folder, char *canonical) {
+  char full[kPathSize];
+  char long_path[kPathSize];
+  DWORD length = SjisGetFullPathName(folder, sizeof full, full);
+  if (length == 0 || length >= sizeof full) return false;
+  length = SjisGetLongPathName(full, long_path, sizeof long_path);
+  if (length == 0 || length >= sizeof long_path) return false;
+  if (FinalPathsAvailable()) {
+    return ResolveFolder(long_path, canonical) && SameNameIgnoringCase(canonical, long_path);
   }
-  return 0;
+  CopyText(canonical, long_path, kPathSize);
+  for (int level = 1; level <= kMaxLevels; level++) {
+    char prefix[kPathSize];
+    if (FolderPrefix(long_path, prefix, sizeof prefix, level) != 0) return false;
+    DWORD attributes = SjisGetFileAttributes(prefix);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return false;
+    }
+    if (strcmp(prefix, long_path) == 0) break;
+  }
+  wchar_t drive[3] = {(wchar_t)(unsigned char)long_path[0], L':', 0};
+  wchar_t device[kWidePathSize];
+  if (QueryDosDeviceW(drive, device, kWidePathSize) == 0) return false;
+  return wcsncmp(device, L"\\??\\", 4) != 0;  // "\??\C:\..." is a substituted drive
 }
 
-// The batch text (Shift-JIS) in the console's code page, into size bytes; -1 when it does
-// not fit or a character has no form there. Unchanged on a Japanese Windows.
-int ToConsoleCodePage(const char *text, char *out, size_t size) {
-  if (GetOEMCP() == 932) return CopyText(out, text, size) < size ? 0 : -1;
-  wchar_t wide[kBatchSize];
-  if (SjisToWide(text, wide, kBatchSize) != 0) return -1;
-  BOOL substituted = FALSE;
-  int written = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, out, (int)size,
-                                    nullptr, &substituted);
-  return written > 0 && !substituted ? 0 : -1;
+// Whether the folder holds this game's settings file from an earlier installation: a
+// plain file whose TITLEBAR is this package's.
+bool HoldsThisGame(const char *folder) {
+  char path[kPathSize];
+  if (JoinPath(path, sizeof path, folder, "install.env") != 0) return false;
+  DWORD attributes = SjisGetFileAttributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return false;
+  }
+  FILE *file = FileOpen(path, "rt");
+  if (file == nullptr) return false;
+  char title[kSettingTextSize];
+  bool same = ReadSettingFromStream(file, "TITLEBAR", title, sizeof title) == 0 &&
+              strcmp(title, GetTitleBar()) == 0;
+  fclose(file);
+  return same;
 }
 
 }  // namespace
 
-int CreateFolderChain(const char *path) {
+int CreateFolderChain(const char *path, int *created) {
+  *created = 0;
   char chain[kPathSize];
   if (ChainPath(path, chain, sizeof chain) != 0) return 1;
   char saved[kPathSize];
@@ -122,11 +128,15 @@ int CreateFolderChain(const char *path) {
       result = 1;
       break;
     }
-    if (!SjisSetCurrentDirectory(prefix) && !SjisCreateDirectory(prefix)) {
-      result = 1;
-      break;
+    bool last = strcmp(prefix, chain) == 0;
+    if (!SjisSetCurrentDirectory(prefix)) {
+      if (!SjisCreateDirectory(prefix)) {
+        result = 1;
+        break;
+      }
+      if (last) *created = 1;
     }
-    if (strcmp(prefix, chain) == 0) break;
+    if (last) break;
   }
   if (saved_length > 0 && saved_length < sizeof saved) SjisSetCurrentDirectory(saved);
   return result;
@@ -134,7 +144,7 @@ int CreateFolderChain(const char *path) {
 
 int TestFolderWritable(const char *folder) {
   char probe[kPathSize];
-  if (JoinPath(probe, sizeof probe, folder, kProbeName) != 0) return 1;
+  if (JoinPath(probe, sizeof probe, folder, kProbeFileName) != 0) return 1;
   FILE *file = FileOpen(probe, "wb");
   if (!file) return 1;
   fclose(file);
@@ -142,59 +152,39 @@ int TestFolderWritable(const char *folder) {
   return 0;
 }
 
-void GrantFullAccess(const char *folder) {
+void GrantFullAccess(const char *folder, int created) {
   char temp[kPathSize];
   DWORD length = SjisGetTempPath(sizeof temp, temp);
-  if (length == 0 || length >= sizeof temp) return;
-  // A player may type the Windows folder or Program Files itself as the destination; the
-  // game is installed there as asked, but the folder's access list stays as it is.
-  if (!GrantIsSafe(folder)) {
-    SjisSetCurrentDirectory(temp);
+  if (length > 0 && length < sizeof temp) SjisSetCurrentDirectory(temp);
+  // Only the game's own folder is opened to everyone: one this installation made, or one
+  // that an earlier installation of this game made, reached through no link and no
+  // substituted drive, and not a system, program or user folder. A player may type any of
+  // those as the destination; the game is installed there as asked, but the folder's
+  // access list stays as it is.
+  char canonical[kPathSize];
+  if ((!created && !HoldsThisGame(folder)) || !ResolvedWithoutLinks(folder, canonical) ||
+      !GrantIsSafe(canonical)) {
     return;
   }
-  char batch[kPathSize];
+  // cacls from the system folder, started directly with its arguments quoted: no batch
+  // file that another process could change before it runs, and no command interpreter
+  // to expand parts of a name. It adds an entry for everyone (/e) and asks nothing.
   char system_dir[kPathSize];
+  char program[kPathSize];
   UINT system_length = SjisGetSystemDirectory(system_dir, sizeof system_dir);
-  if (JoinPath(batch, sizeof batch, temp, kBatchName) != 0 || system_length == 0 ||
-      system_length >= sizeof system_dir) {
+  if (system_length == 0 || system_length >= sizeof system_dir ||
+      JoinPath(program, sizeof program, system_dir, "cacls.exe") != 0) {
     return;
   }
-  // The paths as the batch file names them: each in a form the console's code page can
-  // write, so that cmd reads the very folders meant.
-  char console_system[kPathSize];
-  char console_folder[kPathSize];
-  char console_temp[kPathSize];
-  char console_batch[kPathSize];
-  char console_companion[kPathSize];
-  if (ConsoleForm(system_dir, console_system) != 0 || ConsoleForm(folder, console_folder) != 0 ||
-      ConsoleForm(temp, console_temp) != 0 ||
-      JoinPath(console_batch, sizeof console_batch, console_temp, kBatchName) != 0 ||
-      ReplaceExtension(console_companion, sizeof console_companion, console_batch, "pif") != 0) {
+  char command[kPathSize * 2 + 64];
+  int n = snprintf(command, sizeof command, "\"%s\" \"%s\" /e /g everyone:F", program, canonical);
+  wchar_t wide_program[kWidePathSize];
+  wchar_t wide_command[kPathSize * 2 + 64];
+  if (n < 0 || (size_t)n >= sizeof command ||
+      SjisToWide(program, wide_program, kWidePathSize) != 0 ||
+      SjisToWide(command, wide_command, kPathSize * 2 + 64) != 0) {
     return;
   }
-  char text[kBatchSize];
-  if (FormatGrantBatch(text, sizeof text, console_system, console_folder, console_companion,
-                       console_batch) != 0) {
-    return;
-  }
-  char console_text[kBatchSize * 2];
-  if (ToConsoleCodePage(text, console_text, sizeof console_text) != 0) return;
-  // Nothing is started unless the whole batch file was written: a half-written one could
-  // run a cut command line.
-  FILE *file = FileOpen(batch, "w");
-  if (!file) return;
-  bool written = fputs(console_text, file) >= 0;
-  if (fclose(file) != 0 || !written) {
-    SjisDeleteFile(batch);
-    return;
-  }
-  SjisSetCurrentDirectory(temp);
-  // The command line is quoted: a temp folder with a blank must start the batch file,
-  // not a program named after the path's first word.
-  char command[kPathSize + 2];
-  snprintf(command, sizeof command, "\"%s\"", batch);
-  wchar_t wide_command[kWidePathSize + 2];
-  if (SjisToWide(command, wide_command, kWidePathSize + 2) != 0) return;
   STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -202,8 +192,9 @@ void GrantFullAccess(const char *folder) {
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof process);
-  if (CreateProcessW(nullptr, wide_command, nullptr, nullptr, FALSE, IDLE_PRIORITY_CLASS,
-                     nullptr, nullptr, &startup, &process)) {
+  if (CreateProcessW(wide_program, wide_command, nullptr, nullptr, FALSE,
+                     IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                     &process)) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
   }

@@ -139,7 +139,56 @@ FolderVerdict SeparateDrive(char *text, size_t size) {
   return kFolderAccepted;
 }
 
+// Whether the component (length bytes) holds only dots and blanks, which Windows reads as
+// the folder itself ("." and names such as "..." whose dots it strips), ".." apart.
+bool IsDotsAndBlanks(const char *component, size_t length) {
+  for (size_t i = 0; i < length; i++) {
+    if (component[i] != '.' && component[i] != ' ') return false;
+  }
+  return true;
+}
+
+// Removes "." and ".." components in place, as Windows does when it makes a path full: a
+// ".." takes the component before it away and stays at the root, a component of dots and
+// blanks alone is the folder itself, an empty one (a doubled separator) is nothing. The
+// text is "<drive>:\..." (SeparateDrive ran); "C:\Games\.." becomes the root "C:\".
+void CollapseDotComponents(char *text) {
+  const char *colon = FindSjisChar(text, ':');
+  if (colon == nullptr || colon[1] != '\\') return;
+  char *base = text + (colon - text) + 2;
+  // Where each kept component begins in the output; a path of kPathSize bytes has far
+  // fewer components, and a longer text keeps its components past the last entry.
+  enum { kMaxComponents = 256 };
+  size_t starts[kMaxComponents];
+  int kept = 0;
+  char *out = base;
+  const char *p = base;
+  while (*p != '\0') {
+    const char *end = FindSeparator(p, false);
+    size_t length = end != nullptr ? (size_t)(end - p) : strlen(p);
+    bool parent = length == 2 && p[0] == '.' && p[1] == '.';
+    if (parent) {
+      if (kept > 0) out = base + starts[--kept];
+      // The separator before the removed component goes with it.
+      if (out > base) out--;
+    } else if (length > 0 && !IsDotsAndBlanks(p, length)) {
+      if (out > base) *out++ = '\\';
+      if (kept < kMaxComponents) starts[kept++] = (size_t)(out - base);
+      memmove(out, p, length);  // out never passes p: the text only shrinks
+      out += length;
+    }
+    p = end != nullptr ? end + 1 : p + length;
+  }
+  *out = '\0';
+}
+
 }  // namespace
+
+bool FolderLeavesRoom(const char *folder) {
+  return strlen(folder) + 1 + strlen(kProbeFileName) < (size_t)kPathSize;
+}
+
+const char kProbeFileName[] = "UserAccountCheck.id";
 
 int BuildProposedFolder(char *candidate, size_t size, const FolderSettings *settings) {
   if (size == 0) return -1;
@@ -190,7 +239,9 @@ FolderVerdict NormaliseInstallFolder(char *candidate, size_t size,
   if (verdict != kFolderAccepted) return verdict;
   verdict = SeparateDrive(candidate, size);
   if (verdict != kFolderAccepted) return verdict;
-  // After the final backslash was stripped, only a drive root ends with one ("C:\\").
+  CollapseDotComponents(candidate);
+  // After the final backslash was stripped and the dots taken out, only a drive root ends
+  // with one ("C:\\").
   if (EndsWithBackslash(candidate)) return kFolderRoot;
   return kFolderAccepted;
 }

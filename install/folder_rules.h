@@ -40,9 +40,17 @@ int ApplyBrowsedFolder(char *candidate, size_t size, const char *picked,
 
 // The steps after the dialog, in place, in order: "/" to "\\"; the network test; the
 // final backslash stripped; the folder extension (INSTMAKEFOL); the drive prefix taken
-// from the Windows folder; "\\" after the drive's ":"; the root test. On any verdict but
+// from the Windows folder; "\\" after the drive's ":"; "." and ".." components taken out
+// as Windows takes them ("C:\\Games\\.." is "C:\\"); the root test. On any verdict but
 // kFolderAccepted the candidate holds the text as far as it got.
 FolderVerdict NormaliseInstallFolder(char *candidate, size_t size,
                                      const FolderSettings *settings);
+
+// The probe file that the installer writes into the folder to see that it may write there.
+extern const char kProbeFileName[];  // "UserAccountCheck.id"
+
+// Whether folder\UserAccountCheck.id fits a path of kPathSize bytes: a longer folder is
+// refused as too long before anything is created.
+bool FolderLeavesRoom(const char *folder);
 
 #endif

@@ -8,7 +8,7 @@
 
 int CheckFreeSpace(const char *folder) {
   uint64_t needed = 0;
-  if (PackageSpaceNeeded(&needed) != 0) return 0;
+  if (PackageSpaceNeeded(folder, &needed) != 0) return 0;
   ULARGE_INTEGER available;
   if (!SjisGetDiskFreeSpaceEx(folder, &available)) return 0;
   if (needed <= available.QuadPart) return 0;

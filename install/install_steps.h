@@ -10,7 +10,8 @@
 // The administrator probe: creates or opens HKLM\Software\<global>\<local>; 0 or -1.
 int ProbeMachineKey(const char *global, const char *local);
 // Per-user values under HKCU\Software\<global>\<local>. out always receives a terminated
-// text: the REG_SZ value, or default_text, cut to size - 1 bytes. 0 when the value was read.
+// text: the REG_SZ value, or default_text (cut to size - 1 bytes) when the value is
+// missing or does not fit whole. 0 when the value was read.
 int ReadProductString(const char *global, const char *local, const char *name,
                       const char *default_text, char *out, size_t size);
 // A decimal integer stored as REG_SZ; default_value when missing or of another type.
@@ -36,11 +37,15 @@ void TransferRegSection();
 // install_folder (kPathSize bytes), -1 after Cancel, No or a refused folder.
 int ChooseInstallFolder(char *install_folder);
 
-// Folder preparation (folder_prep_win32.cpp). 0 on success, 1 on failure.
-int CreateFolderChain(const char *path);
+// Folder preparation (folder_prep_win32.cpp). 0 on success, 1 on failure; *created is
+// set when the InstallFolder itself did not exist and was made.
+int CreateFolderChain(const char *path, int *created);
 int TestFolderWritable(const char *folder);
-// Starts the hidden batch job that grants everyone full access; reports nothing.
-void GrantFullAccess(const char *folder);
+// Starts a hidden cacls run that grants everyone full access to the InstallFolder, when it
+// is the game's own folder (created by this run, or holding this game's install.env),
+// reached through no link or substituted drive, and no system, program or user folder.
+// Makes the temp folder current; reports nothing.
+void GrantFullAccess(const char *folder, int created);
 
 // The protected copy of the uninstaller (kept_copy_win32.cpp): when the package's
 // UnInst.exe is fernpack's own, writes it, its list and the settings file from the

@@ -46,7 +46,8 @@ int RunInstall() {
     ErrorBox(kStopped);
     return -1;
   }
-  if (CreateFolderChain(g_run.install_folder) != 0) {
+  int created = 0;
+  if (CreateFolderChain(g_run.install_folder, &created) != 0) {
     ErrorBox(kCannotCreate);
     return -1;
   }
@@ -57,7 +58,7 @@ int RunInstall() {
   // Room for every file, by a walk over the archive's headers; when short, the message
   // says how much is needed and the installation stops as after Cancel.
   if (CheckFreeSpace(g_run.install_folder) != 0) return -1;
-  GrantFullAccess(g_run.install_folder);
+  GrantFullAccess(g_run.install_folder, created);
   // Returns only when every entry was written; a damaged archive ends the program.
   ExtractPackage(g_run.install_folder, kFullMode);
   // The uninstaller that runs with administrator rights comes from where only they may

@@ -186,6 +186,9 @@ int ReadProductString(const char *global, const char *local, const char *name,
   CopyText(out, default_text, size);
   char value[kValueSize + 1];
   if (QueryProductValue(global, local, name, value) != 0) return -1;
+  // Whole or not at all: a path cut short (perhaps inside a double-byte character) would
+  // propose a folder nobody chose.
+  if (strlen(value) >= size) return -1;
   CopyText(out, value, size);
   return 0;
 }

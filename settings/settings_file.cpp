@@ -195,6 +195,22 @@ const char *FindSettingValue(const SettingEntry *head, const char *key) {
   return nullptr;
 }
 
+int ReadSettingFromStream(FILE *stream, const char *key, char *out, size_t size) {
+  LineReader reader;
+  StartLineReader(&reader, stream);
+  SettingEntry *head = nullptr;
+  ReadSettingsStream(&reader, &head, nullptr, nullptr);
+  const char *value = FindSettingValue(head, key);
+  int result = -1;
+  if (value != nullptr && strlen(value) < size) {
+    CopyText(out, value, size);
+    ReplaceBarsWithSpaces(out);
+    result = 0;
+  }
+  FreeSettingEntries(&head);
+  return result;
+}
+
 void FreeSettingEntries(SettingEntry **head) {
   SettingEntry *entry = *head;
   *head = nullptr;

@@ -119,6 +119,10 @@ int ReadSettingsStream(LineReader *reader, SettingEntry **head, KeyLineObserver 
 // or null.
 const char *FindSettingValue(const SettingEntry *head, const char *key);
 
+// The value of key in a whole settings stream, as the installer would read it ("|" made a
+// space), into out: 0, or -1 when the key has no value or it does not fit whole.
+int ReadSettingFromStream(FILE *stream, const char *key, char *out, size_t size);
+
 // Frees every entry of the list with its strings and empties the head link.
 void FreeSettingEntries(SettingEntry **head);
 

@@ -195,6 +195,25 @@ expect "exit${T}0"
 for f in a.bin b.bin c.bin; do
   check "$f installed whole" cmp -s "$WORK/ro/data/$f" "$WORK/drive-s/Game/data/$f"
 done
+
+# ---------------------------------------------------------------------------------------
+scenario "a reinstallation on a drive that holds the game but not a second copy"
+small_drive t 3m
+make_fault_game "$WORK/again" "再試験" big.bin 1800000
+pack_game "$WORK/again" "$WORK/again.exe"
+for run in first second; do
+  drive <<END || true
+$(walk_to_copy "$WORK/again.exe" 再試験 'T:\Game')
+$(walk_from_copy 120000)
+END
+  expect "exit${T}0"
+  check "the $run installation put the big file whole" \
+    cmp -s "$WORK/again/data/big.bin" "$WORK/drive-t/Game/data/big.bin"
+  check "the $run installation asked for no more space" not says "空き容量が足りません"
+done
+check "the drive could not hold a second copy beside the first" \
+  [ "$(df -B1 --output=avail "$WORK/drive-t" | tail -1)" -lt 1800000 ]
+forget_install 再試験
 forget_install 禁止試験
 forget_install 満杯試験
 forget_install 容量試験

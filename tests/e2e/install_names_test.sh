@@ -2,9 +2,12 @@
 # Installations into folders with hard names: a blank, a "%", and ソ and 表 (whose second
 # byte in Shift-JIS is a backslash, 0x5C), one ending the folder name. Each installs every
 # file, makes shortcuts and an uninstall entry that name the folder whole, and hands the
-# folder to cacls through the hidden batch job: a stand-in cacls.exe in the system folder
-# records its command line (Wine's own does nothing), while a cacls.exe and a cacls.bat
-# planted in the temp folder, the batch job's current folder, must never run.
+# folder to the system folder's cacls, started directly: a stand-in cacls.exe there
+# records its command line (Wine's own does nothing), while a cacls.exe, a cacls.bat and
+# a batch file under the name the grant's batch job once had, planted in the temp folder
+# (the installer's current folder then), must never run nor be written. A reinstallation
+# is granted again; a folder reached through a symbolic link, a folder of another program
+# and system folders are installed into but never granted.
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 TITLE='名前テスト'
@@ -24,7 +27,7 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;cacls.exe=n"
 
 cleanup() {
   rm -rf "$(unix_path "$PROGRAMS")/$TITLE" "$(unix_path "$DESKTOP")/$TITLE.LNK"
-  rm -f "$SYSTEM_TEMP/cacls.exe" "$SYSTEM_TEMP/cacls.bat"
+  rm -f "$SYSTEM_TEMP/cacls.exe" "$SYSTEM_TEMP/cacls.bat" "$SYSTEM_TEMP/Fernstall_fullaccess.bat"
   wine_reg delete "HKLM\\Software\\$GLOBAL" /f || true
   wine_reg delete "HKCU\\Software\\$GLOBAL" /f || true
   wine_reg delete "$UNINSTALL" /f || true
@@ -39,6 +42,8 @@ cp -p "$SYSTEM_CACLS" "$SYSTEM_CACLS.fern-saved"
 cp "$WIN_DIR/record_args.exe" "$SYSTEM_CACLS"
 cp "$WIN_DIR/record_args.exe" "$SYSTEM_TEMP/cacls.exe"
 printf '@echo planted cacls.bat>> "%%FERN_RECORD_ARGS%%"\r\n' > "$SYSTEM_TEMP/cacls.bat"
+printf '@echo planted batch>> "%%FERN_RECORD_ARGS%%"\r\n' > "$BATCH"
+cp "$BATCH" "$WORK/planted.bat"
 
 # No INSTREADME: the short completion dialog; no INSTREADMEFL: the readme shortcut takes
 # HELP_FILE and the default label.
@@ -92,8 +97,9 @@ END
   record=$(head -n 1 "$WORK/cacls.log" 2>/dev/null | tr -d '\r' || true)
   check "cacls from the system folder got the whole folder: $record" [ "$record" = \
     "C:\\windows\\system32\\cacls.exe${T}\"C:\\windows\\system32\\cacls.exe\" \"$folder\" /e /g everyone:F" ]
-  check "the batch file deleted itself" wait_for 30 test ! -e "$BATCH"
+  sleep 1
   check "only the system folder's cacls ran, once" [ "$(cat "$WORK/cacls.log" | wc -l)" -eq 1 ]
+  check "the file under the old batch name is untouched" cmp -s "$WORK/planted.bat" "$BATCH"
 }
 
 scenario "a folder name with blanks"
@@ -125,7 +131,7 @@ END
   # record by the time the installer exits); a few seconds more make sure.
   sleep 5
   check "cacls never ran" [ ! -e "$WORK/cacls.log" ]
-  check "no batch file was left" [ ! -e "$BATCH" ]
+  check "the file under the old batch name is untouched" cmp -s "$WORK/planted.bat" "$BATCH"
   (cd "$expected" && find . -type f) | while read -r f; do rm -f "$2/$f"; done
 }
 
@@ -139,13 +145,28 @@ scenario "Program Files itself: installed as asked, its access list left alone"
 install_ungranted 'C:\Program Files' "$WINEPREFIX/drive_c/Program Files"
 rmdir "$WINEPREFIX/drive_c/Program Files/save" || true
 
-scenario "a temp folder with a blank: the batch file runs, a cacls.exe planted there does not"
+scenario "a reinstallation into a folder that holds this game is granted again"
+install_into "$WORK/with blank/Game One"
+
+scenario "a new folder reached through a symbolic link: installed as asked, never granted"
+mkdir -p "$WORK/real place"
+ln -s "$WORK/real place" "$WORK/linked"
+install_ungranted "$(winpath "$WORK/linked")\\Game" "$WORK/real place/Game"
+
+scenario "a folder of another program: installed as asked, never granted"
+mkdir -p "$WORK/Other Program"
+echo theirs > "$WORK/Other Program/other.exe"
+install_ungranted "$(winpath "$WORK/Other Program")" "$WORK/Other Program"
+check "the other program's file stays" [ -f "$WORK/Other Program/other.exe" ]
+
+scenario "a temp folder with a blank: cacls runs, a cacls.exe planted there does not"
 # The user's TEMP and TMP settings as they are, restored right after (and on any exit).
 wine_reg export 'HKCU\Environment' "$(winpath "$WORK/environment.reg")" /y
 on_exit 'wine_reg import "$(winpath "$WORK/environment.reg")"'
 TEMP_DIR="$WORK/temp dir"
 BATCH=$TEMP_DIR/Fernstall_fullaccess.bat
 mkdir -p "$TEMP_DIR"
+cp "$WORK/planted.bat" "$BATCH"
 cp "$WIN_DIR/record_args.exe" "$TEMP_DIR/cacls.exe"
 cp "$SYSTEM_TEMP/cacls.bat" "$TEMP_DIR/cacls.bat"
 wine_reg add 'HKCU\Environment' /v TEMP /d "$(winpath "$TEMP_DIR")" /f

@@ -18,6 +18,7 @@ ROOT='ルートにはインストールできません'
 CANNOT_CREATE='インストール先フォルダは無効又は作成できません\nインストールにはAdministrator権限が必要です。'
 CANNOT_WRITE='指定された場所には書き込み出来ません。\nインストールにはAdministrator権限が必要です。'
 ADMIN='インストールにはAdministrator権限が必要です。'
+TOO_LONG='インストール先のフォルダ名が長すぎます。\nもっと短いフォルダを指定して下さい。'
 
 cleanup() {
   rm -rf "$(unix_path "$PROGRAMS")/$TITLE" "$(unix_path "$DESKTOP")/$TITLE.LNK"
@@ -76,7 +77,9 @@ END
 }
 clipboards() { sed -n "s/^clipboard\t//p" "$OUT"; }
 
-scenario "Cancel, No, network, root with Retry, uncreatable, unwritable; then an install"
+scenario "Cancel, No, network, roots with Retry, too long, uncreatable, unwritable; then an install"
+# 250 bytes: the folder fits, but the probe file's path after it does not.
+too_long="C:\\$(printf 'a%.0s' $(seq 247))"
 printf 'a file\r\n' > "$WORK/plain.txt"
 mkdir -p "$WORK/unwritable/UserAccountCheck.id"  # the write test's probe cannot be made
 declined=$(winpath "$WORK/declined")
@@ -106,6 +109,14 @@ $(folder_dialog 'C:\')
 $(answer_box 4)
 $(answer_box 1)
 $(menu_again)
+$(folder_dialog 'C:\Games\..')
+$(answer_box 4)
+$(answer_box 1)
+$(menu_again)
+$(folder_dialog "$too_long")
+$(answer_box 1)
+$(answer_box 1)
+$(menu_again)
 $(folder_dialog "$uncreatable")
 $(answer_box 6)
 $(answer_box 1)
@@ -122,17 +133,20 @@ expect_texts "$STOPPED" \
   "[$declined]にインストールします" "$STOPPED" \
   "$NETWORK" "$STOPPED" \
   "$ROOT" "$STOPPED" \
+  "$ROOT" "$STOPPED" \
+  "$TOO_LONG" "$STOPPED" \
   "[$uncreatable]にインストールします" "$CANNOT_CREATE" \
   "[$unwritable]にインストールします" "$CANNOT_WRITE" \
   "[$good]にインストールします"
 # The question is not copied: the clipboard keeps what the last error put there.
 want=$(printf '%s\n' "$STOPPED" "" "$STOPPED" "$NETWORK" "$STOPPED" "$ROOT" "$STOPPED" \
-  "$STOPPED" "$CANNOT_CREATE" "$CANNOT_CREATE" "$CANNOT_WRITE" "$CANNOT_WRITE")
+  "$ROOT" "$STOPPED" "$TOO_LONG" "$STOPPED" "$STOPPED" "$CANNOT_CREATE" "$CANNOT_CREATE" "$CANNOT_WRITE" "$CANNOT_WRITE")
 check "the clipboard after each box" [ "$(clipboards)" = "$want" ]
 check "the menu stayed open after each stop" \
-  [ "$(grep -c "^window${T}${MENU}$" "$OUT")" -ge 7 ]
+  [ "$(grep -c "^window${T}${MENU}$" "$OUT")" -ge 9 ]
 check "every attempt proposed the default folder again" \
-  [ "$(grep -c "^control${T}1000${T}Edit${T}C:\\\\Program Files\\\\Stops$" "$OUT")" -eq 6 ]
+  [ "$(grep -c "^control${T}1000${T}Edit${T}C:\\\\Program Files\\\\Stops$" "$OUT")" -eq 8 ]
+check "the too-long folder was not created" [ -z "$(ls -d "$WINEPREFIX"/drive_c/aaaaaaaaaa* 2>/dev/null)" ]
 expect "exit${T}0"
 check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
 check "No created no folder" [ ! -e "$WORK/declined" ]

@@ -94,28 +94,6 @@ TEST(FolderChain, JoinPath) {
   EXPECT_EQ(-1, JoinPath(out, sizeof out, folder.c_str(), "xyz"));
 }
 
-TEST(FolderGrantBatch, ThreeLines) {
-  char out[1024];
-  ASSERT_EQ(0, FormatGrantBatch(out, sizeof out, "C:\\WINDOWS\\system32",
-                                "C:\\Program Files\\Maker\\100%Title",
-                                "C:\\TEMP\\Fernstall_fullaccess.pif",
-                                "C:\\TEMP\\Fernstall_fullaccess.bat"));
-  EXPECT_STREQ(
-      "echo y| \"C:\\WINDOWS\\system32\\cacls.exe\" \"C:\\Program Files\\Maker\\100%%Title\""
-      " /e /g everyone:F\n"
-      "del \"C:\\TEMP\\Fernstall_fullaccess.pif\"\n"
-      "del \"C:\\TEMP\\Fernstall_fullaccess.bat\"\n",
-      out);
-  ASSERT_EQ(0, FormatGrantBatch(out, sizeof out, "C:\\%SYS%\\", "F", "c", "b"));
-  EXPECT_STREQ(
-      "echo y| \"C:\\%%SYS%%\\cacls.exe\" \"F\" /e /g everyone:F\ndel \"c\"\ndel \"b\"\n",
-      out);
-  // 68 bytes of text: it fits 69 bytes and not 68.
-  ASSERT_EQ(68u, strlen(out));
-  EXPECT_EQ(0, FormatGrantBatch(out, 69, "C:\\%SYS%\\", "F", "c", "b"));
-  EXPECT_EQ(-1, FormatGrantBatch(out, 68, "C:\\%SYS%\\", "F", "c", "b"));
-}
-
 TEST(FolderChain, ParentFolder) {
   char out[16];
   ASSERT_EQ(1, ParentFolder(out, sizeof out, "C:\\Users\\player"));

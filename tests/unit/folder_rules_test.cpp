@@ -91,9 +91,9 @@ const NormaliseRow kNormaliseRows[] = {
     {"server share", "\\\\server\\share", &kTitleOnly, kFolderNetwork, nullptr},
     {"doubled separator", "C:\\Games\\\\Title", &kTitleOnly, kFolderNetwork, nullptr},
     // The first pair begins on ソ's trail byte, so it passes; only that pair is examined,
-    // so the real doubled separator after it passes too.
+    // so the real doubled separator after it passes too, and goes as Windows drops it.
     {"trail byte pair", "C:\\ソ\\x", &kTitleOnly, kFolderAccepted, "C:\\ソ\\x"},
-    {"first pair only", "C:\\ソ\\\\x", &kTitleOnly, kFolderAccepted, "C:\\ソ\\\\x"},
+    {"first pair only", "C:\\ソ\\\\x", &kTitleOnly, kFolderAccepted, "C:\\ソ\\x"},
     {"trail byte kept", "C:\\ソ", &kTitleOnly, kFolderAccepted, "C:\\ソ"},
     {"no drive", "Title", &kTitleOnly, kFolderAccepted, "C:\\Title"},
     {"relative", "Games\\Title", &kTitleOnly, kFolderAccepted, "C:\\Games\\Title"},
@@ -107,6 +107,15 @@ const NormaliseRow kNormaliseRows[] = {
     {"is title", "D:\\Title", &kMakerTitle, kFolderAccepted, "D:\\Title"},
     {"title inside", "D:\\MyTitle2", &kMakerTitle, kFolderAccepted, "D:\\MyTitle2"},
     {"extended empty", "", &kMakerTitle, kFolderAccepted, "C:\\Maker\\Title"},
+    // Dots decided on the path Windows makes of them, before the root test.
+    {"up to the root", "C:\\Games\\..", &kTitleOnly, kFolderRoot, nullptr},
+    {"dot at the root", "C:\\.", &kTitleOnly, kFolderRoot, nullptr},
+    {"above the root", "C:\\..\\..", &kTitleOnly, kFolderRoot, nullptr},
+    {"holds title, then up", "C:\\Title\\..", &kMakerTitle, kFolderRoot, nullptr},
+    {"relative climb", "..\\..\\Games", &kTitleOnly, kFolderAccepted, "C:\\Games"},
+    {"dots inside", "D:\\a\\.\\b\\..\\c\\...", &kTitleOnly, kFolderAccepted, "D:\\a\\c"},
+    {"dots in a name stay", "D:\\a..b\\.c", &kTitleOnly, kFolderAccepted, "D:\\a..b\\.c"},
+    {"climb over a trail byte", "C:\\ソ\\..\\x", &kTitleOnly, kFolderAccepted, "C:\\x"},
 };
 
 TEST(FolderNormalise, Rows) {
@@ -119,6 +128,14 @@ TEST(FolderNormalise, Rows) {
       EXPECT_STREQ(row.expected, candidate) << row.label;
     }
   }
+}
+
+// The probe file must fit after the folder: 239 bytes leave room, 240 do not.
+TEST(FolderNormalise, RoomForTheProbeFile) {
+  std::string folder = "C:\\" + std::string(239 - 3, 'a');
+  EXPECT_TRUE(FolderLeavesRoom(folder.c_str()));
+  EXPECT_FALSE(FolderLeavesRoom((folder + "b").c_str()));
+  EXPECT_EQ(259u, folder.size() + 1 + strlen(kProbeFileName));
 }
 
 // Each step that grows the text, exactly at the limit and one past it.

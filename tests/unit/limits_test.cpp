@@ -208,9 +208,29 @@ TEST_F(LimitsTest, SpaceNeededByTheHeaders) {
   PackageReader reader;
   ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(archive).c_str(), &reader));
   uint64_t total = 0;
-  EXPECT_EQ(kArchiveOk, SumUnpackedSizes(&reader, &total));
+  EXPECT_EQ(kArchiveOk, SumUnpackedSizes(&reader, &total, nullptr, nullptr));
   EXPECT_EQ(3u * kClusterEstimate, total);
   ClosePackage(&reader);
+
+  // A reinstallation: a file already in place frees what it takes, so only growth counts.
+  ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(archive).c_str(), &reader));
+  ExistingSize one_cluster_each = [](void *, const char *) -> uint64_t { return 1; };
+  EXPECT_EQ(kArchiveOk, SumUnpackedSizes(&reader, &total, one_cluster_each, nullptr));
+  EXPECT_EQ(1u * kClusterEstimate, total) << "only the file of two clusters grows";
+  ClosePackage(&reader);
+  struct Row {
+    uint64_t unpacked, existing, growth;
+  } rows[] = {
+      {0, 0, 0},
+      {1, 0, kClusterEstimate},
+      {kClusterEstimate, kClusterEstimate - 1, 0},
+      {kClusterEstimate + 1, kClusterEstimate, kClusterEstimate},
+      {kClusterEstimate, 5ull << 30, 0},
+      {5ull << 30, 0, 5ull << 30},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(row.growth, SpaceGrowth(row.unpacked, row.existing)) << row.unpacked << " over " << row.existing;
+  }
 }
 
 // The shortage message rounds the need up and the free space down, so that a need one

@@ -93,7 +93,24 @@ TEST_F(SettingsFileTest, KeyLines) {
     const char *missing = "<missing>";
     GetSetting(row.key, buffer, sizeof buffer, missing);
     EXPECT_STREQ(row.expected != nullptr ? row.expected : missing, buffer) << row.label;
+    // The one-key reader (the installer's look at an earlier installation) agrees.
+    FILE *stream = fmemopen(const_cast<char *>(row.file.data()), row.file.size(), "rb");
+    ASSERT_NE(nullptr, stream);
+    char value[kSettingTextSize];
+    int found = ReadSettingFromStream(stream, row.key, value, sizeof value);
+    fclose(stream);
+    EXPECT_EQ(row.expected != nullptr ? 0 : -1, found) << row.label;
+    if (found == 0) EXPECT_STREQ(row.expected, value) << row.label;
   }
+  // A value that does not fit whole is none.
+  FILE *stream = fmemopen(const_cast<char *>("TITLEBAR\tABCDEFGH\r\n"), 20, "rb");
+  ASSERT_NE(nullptr, stream);
+  char value[9];
+  EXPECT_EQ(-1, ReadSettingFromStream(stream, "TITLEBAR", value, 8));
+  rewind(stream);
+  EXPECT_EQ(0, ReadSettingFromStream(stream, "TITLEBAR", value, 9));
+  EXPECT_STREQ("ABCDEFGH", value);
+  fclose(stream);
 }
 
 TEST_F(SettingsFileTest, GetSettingCutsAndPads) {
