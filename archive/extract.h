@@ -15,10 +15,13 @@ bool OpenPackageArchive(PackageReader *reader);
 int PackageSpaceNeeded(const char *folder, uint64_t *bytes);
 
 // Unpacks into folder (no trailing backslash): every entry in kFullMode, with the copy
-// progress window; the preview files in kPreviewMode. Returns only when the walk ended
-// normally; a damaged or unreadable archive, or a file that cannot be written (a full
-// disk, a refused write, each with its own message), is reported, the WorkFolder removed
-// and the program ended with -1.
-void ExtractPackage(const char *folder, ExtractMode mode);
+// progress window; the preview files in kPreviewMode. Returns 0 when the walk ended
+// normally, and -1 when the player cancelled the copy (Cancel or Esc in the copy window,
+// then Yes): the window is closed, and the file being written and every file and folder
+// this run created are removed again (never through a link; a folder only when empty).
+// A damaged or unreadable archive, or a file that cannot be written (a full disk, a
+// refused write, each with its own message), is reported, the WorkFolder removed and the
+// program ended with -1.
+int ExtractPackage(const char *folder, ExtractMode mode);
 
 #endif

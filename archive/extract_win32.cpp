@@ -7,19 +7,62 @@
 #include <string.h>
 
 #include "app/workfolder.h"
+#include "archive/created_entries.h"
 #include "archive/progress_window.h"
+#include "install/folder_paths.h"
+#include "install/safe_remove.h"
 #include "support/messages.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
 
 namespace {
 
-void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
-  StartCopyProgressFile((HWND)context, path, unpacked_size);
+// One extraction: its window, and in FullMode what it created, so that a Cancel can take
+// that away again.
+struct ExtractRun {
+  HWND window;
+  bool record;               // FullMode: record what is created
+  CreatedEntries created;    // entries that did not exist before this run wrote them
+  char current[kMaxNameSize];  // the entry being written
+};
+
+// The output path of an entry, noting (in FullMode) whether the run creates it.
+int MakeOutputPath(void *context, const char *folder, const char *name, char *out, int size) {
+  ExtractRun *run = (ExtractRun *)context;
+  if (JoinEntryPath(folder, name, out, size) != 0) return -1;
+  if (run->record) {
+    CopyText(run->current, name, sizeof run->current);
+    if (SjisGetFileAttributes(out) == INVALID_FILE_ATTRIBUTES) RecordCreatedEntry(&run->created, name);
+  }
+  return 0;
 }
 
-void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
-  UpdateCopyProgress((HWND)context, file_bytes, consumed);
+void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
+  StartCopyProgressFile(((ExtractRun *)context)->window, path, unpacked_size);
+}
+
+int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  return UpdateCopyProgress(((ExtractRun *)context)->window, file_bytes, consumed);
+}
+
+// After a Cancel: the file being written goes (it is only partly written, also when it
+// replaced an older one), then every file and folder this run created, last first, each
+// only when it can be reached through no link (install/safe_remove.h) and a folder only
+// when empty. A file that was there before and was already replaced stays as it is.
+void TakeBackCreated(const char *folder, ExtractRun *run) {
+  SafeFolder place;
+  PrepareSafeFolder(folder, &place);
+  if (run->current[0] != '\0' && !EndsWithBackslash(run->current)) {
+    RemoveInFolder(&place, run->current, false, false);
+  }
+  for (const char *name = LastCreatedEntry(&run->created); name != nullptr;
+       name = CreatedEntryBefore(&run->created, name)) {
+    char relative[kMaxNameSize];
+    CopyText(relative, name, sizeof relative);
+    bool is_folder = EndsWithBackslash(relative);
+    if (is_folder) StripBackslash(relative);
+    RemoveInFolder(&place, relative, is_folder, false);
+  }
 }
 
 // True when the drive that holds path has less than one output block free: a write that
@@ -105,15 +148,28 @@ bool OpenPackageArchive(PackageReader *reader) {
   return OpenPackage(path, reader) == kArchiveOk;
 }
 
-void ExtractPackage(const char *folder, ExtractMode mode) {
+int ExtractPackage(const char *folder, ExtractMode mode) {
   PackageReader reader;
   if (!OpenPackageArchive(&reader)) FailExtraction(&reader, kArchiveDamaged, mode);
   // No WorkFolder (its name did not fit): nothing can be written, as before a damaged read.
   if (folder[0] == '\0') FailExtraction(&reader, kArchiveDamaged, mode);
-  HWND window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
-  ExtractObserver observer = {window, nullptr, OnFileStarted, OnProgress};
+  ExtractRun run;
+  run.window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
+  run.record = mode == kFullMode;
+  run.current[0] = '\0';
+  StartCreatedEntries(&run.created);
+  ExtractObserver observer = {&run, MakeOutputPath, OnFileStarted, OnProgress};
   ArchiveResult result = ExtractEntries(&reader, folder, mode, &observer);
+  if (result == kArchiveCancelled) {
+    ClosePackage(&reader);
+    CloseCopyProgressWindow();
+    TakeBackCreated(folder, &run);
+    ReleaseCreatedEntries(&run.created);
+    return -1;
+  }
+  ReleaseCreatedEntries(&run.created);
   if (result != kArchiveOk) FailExtraction(&reader, result, mode);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
+  return 0;
 }

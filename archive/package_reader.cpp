@@ -49,8 +49,10 @@ int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
     sink->reader->write_error = errno;
     return -1;
   }
-  if (sink->observer != nullptr && sink->observer->progress != nullptr) {
-    sink->observer->progress(sink->observer->context, total_written, sink->reader->consumed);
+  if (sink->observer != nullptr && sink->observer->progress != nullptr &&
+      sink->observer->progress(sink->observer->context, total_written,
+                               sink->reader->consumed) != 0) {
+    return 1;
   }
   return 0;
 }
@@ -202,8 +204,10 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
       }
       uint32_t n = kArchiveBlockSize - stream.avail_out;
       written += n;
-      if (sink(sink_context, output, n, written) != 0) {
-        result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+      int sunk = sink(sink_context, output, n, written);
+      if (sunk != 0) {
+        result = sunk > 0 ? Fail(reader, kArchiveCancelled, "cancelled")
+                          : Fail(reader, kArchiveWriteFailed, "cannot write the output file");
         break;
       }
       if (inflateEnd(&stream) != Z_OK) result = Fail(reader, kArchiveDamaged, "zlib error");
@@ -215,8 +219,10 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
     }
     if (stream.avail_out == 0) {
       written += kArchiveBlockSize;
-      if (sink(sink_context, output, kArchiveBlockSize, written) != 0) {
-        result = Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+      int sunk = sink(sink_context, output, kArchiveBlockSize, written);
+      if (sunk != 0) {
+        result = sunk > 0 ? Fail(reader, kArchiveCancelled, "cancelled")
+                          : Fail(reader, kArchiveWriteFailed, "cannot write the output file");
         break;
       }
       stream.next_out = output;

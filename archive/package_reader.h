@@ -18,6 +18,7 @@ enum ArchiveResult {
   kArchiveDamaged,   // the archive is truncated, inconsistent or its data does not inflate
   kArchiveWriteFailed,  // an output file could not be created or written
   kArchiveNoMemory,  // AllocateOrWarn refused a block (it has warned already)
+  kArchiveCancelled,  // the observer's progress asked to stop (the player cancelled)
 };
 
 struct PackageReader {
@@ -53,8 +54,10 @@ struct ExtractObserver {
   int (*make_path)(void *context, const char *folder, const char *name, char *out, int size);
   // A file is about to be written.
   void (*file_started)(void *context, const char *path, uint32_t unpacked_size);
-  // After each output block, and once more after a file's last, partial block.
-  void (*progress)(void *context, uint64_t file_bytes, int64_t consumed);
+  // After each output block, and once more after a file's last, partial block. Nonzero
+  // stops the walk there: the file being written stays as far as it got, and the walk
+  // returns kArchiveCancelled.
+  int (*progress)(void *context, uint64_t file_bytes, int64_t consumed);
 };
 
 // Opens a package file (an installer with its archive appended), checks the trailer and
@@ -79,7 +82,8 @@ ArchiveResult ReadEntryTime(PackageReader *reader, uint64_t *file_time);
 // Inflates the packed data of a file entry (the reader positioned after its time stamp)
 // and hands each output block to sink; the stream must end exactly where the packed data
 // ends. Its two blocks come from one AllocateOrWarn call at the reader's first file and
-// serve every later file. sink returns 0 to go on.
+// serve every later file. sink returns 0 to go on, a positive number to stop
+// (kArchiveCancelled), a negative one when it could not write (kArchiveWriteFailed).
 typedef int (*BlockSink)(void *context, const unsigned char *data, uint32_t size,
                          uint64_t total_written);
 ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,

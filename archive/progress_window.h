@@ -28,14 +28,18 @@ void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size
 
 // Called after every output block. At most every kRefreshIntervalMs (progress_units.h)
 // it refreshes the window (path, ranges, both bars) and drains the message queue; the
-// drain happens also when window is null.
-void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
+// drain happens also when window is null. Returns 1 once the player clicked Cancel (or
+// pressed Esc) and answered Yes to "インストールを中止しますか？": the extraction is to stop.
+int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
+
+// Drains the message queue as UpdateCopyProgress does (the window's keyboard messages
+// through the dialog manager, so that Esc is Cancel), for a caller that waits.
+void PumpCopyMessages();
 
 // Destroys the window, if any, and drains the queue.
 void CloseCopyProgressWindow();
 
-// 1 once the user pressed Cancel. Cancel only stops the animation: the extraction goes
-// on, and the installer itself never reads this flag.
+// 1 once the player confirmed Cancel in the window opened last.
 int CopyProgressCancelled();
 
 #endif

@@ -1,8 +1,10 @@
 #include "archive/progress_window.h"
 
 #include <commctrl.h>
+#include <stdlib.h>
 
 #include "archive/progress_units.h"
+#include "support/messages.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
 #include "support/window.h"
@@ -25,9 +27,12 @@ struct CopyWindowState {
   bool file_pending;
   bool refreshed;          // a refresh has happened; last_refresh is its tick count
   DWORD last_refresh;
-  int cancelled;
+  int cancelled;  // the player confirmed Cancel: the extraction stops at the next block
+  bool asking;    // the question after Cancel is open
 };
-CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, "", 0, false, false, 0, 0};
+CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, "", 0, false, false, 0, 0, false};
+
+const char kAskStop[] = "インストールを中止しますか？";
 
 const wchar_t kTemplateName[] = L"COPYINGDELUX";
 const wchar_t kAnimationName[] = L"AVI_FILECOPY";
@@ -74,12 +79,23 @@ BOOL OnInitDialog(HWND dialog) {
   return TRUE;
 }
 
-// Cancel only stops the animation: the extraction has no safe point to stop at, and
-// nothing is rolled back, so the copy goes on to the end.
+// Cancel (the button, or Esc) asks first. The question is answered inside the message
+// drain that follows an output block, so the copy waits at that block meanwhile: No
+// plays the animation again and the copy goes on; Yes makes the next update report the
+// cancellation, and the extraction stops there.
 void OnCancel() {
-  g_copy.cancelled = 1;
+  if (g_copy.asking || g_copy.cancelled) return;
+  g_copy.asking = true;
   SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
+  int stop = ConfirmBox(kAskStop);
+  g_copy.asking = false;
+  if (stop) {
+    g_copy.cancelled = 1;
+  } else {
+    SendMessageW(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
+  }
 }
+
 
 INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   (void)lparam;
@@ -87,8 +103,8 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
     case WM_INITDIALOG:
       return OnInitDialog(dialog);
     case WM_COMMAND:
-      // Exactly IDCANCEL with the click notification (0); other notifications of the
-      // button do nothing.
+      // Exactly IDCANCEL with the click notification (0), which Esc also sends; other
+      // notifications of the button do nothing.
       if (wparam == IDCANCEL) OnCancel();
       return FALSE;
     default:
@@ -116,6 +132,8 @@ void RegisterCommonControls(DWORD classes_wanted) {
 
 HWND OpenCopyProgressWindow(int64_t total) {
   g_copy.total = total;
+  g_copy.cancelled = 0;
+  g_copy.asking = false;
   CloseCopyProgressWindow();
   g_copy.file_pending = false;
   // The template's bars and animation are common-control classes; registering them is
@@ -146,9 +164,20 @@ void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size
 // inflation) those would cost more than the block itself under Wine. Between refreshes
 // the window shows the state of the last one; WM_QUIT and clicks wait at most one
 // interval.
-void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
+// The copy window's keyboard messages go through the dialog manager first.
+void PumpCopyMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) exit((int)message.wParam);
+    if (g_copy.window != nullptr && IsDialogMessageW(g_copy.window, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
   DWORD now = GetTickCount();
-  if (g_copy.refreshed && !RefreshDue(now, g_copy.last_refresh)) return;
+  if (g_copy.refreshed && !RefreshDue(now, g_copy.last_refresh)) return g_copy.cancelled;
   g_copy.refreshed = true;
   g_copy.last_refresh = now;
   if (window != nullptr) {
@@ -161,7 +190,8 @@ void UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
     SetBarPosition(window, kTotalBarId,
                    BarPosition(consumed < 0 ? 0 : (uint64_t)consumed, g_copy.total_high));
   }
-  PumpMessages();
+  PumpCopyMessages();
+  return g_copy.cancelled;
 }
 
 void CloseCopyProgressWindow() {

@@ -26,9 +26,10 @@ void OnFileStarted(void *context, const char *path, uint32_t) {
   ((Progress *)context)->path = path;
 }
 
-void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
   ((Progress *)context)->file_bytes = file_bytes;
   ((Progress *)context)->consumed = consumed;
+  return 0;
 }
 
 }  // namespace

@@ -134,12 +134,24 @@ int CreateFolderChain(const char *path, int *created) {
         result = 1;
         break;
       }
-      if (last) *created = 1;
+      (*created)++;
     }
     if (last) break;
   }
   if (saved_length > 0 && saved_length < sizeof saved) SjisSetCurrentDirectory(saved);
   return result;
+}
+
+void RemoveCreatedChain(const char *path, int levels) {
+  char folder[kPathSize];
+  if (ChainPath(path, folder, sizeof folder) != 0) return;
+  for (int i = 0; i < levels; i++) {
+    // A folder that is not empty stays, and with it every folder above.
+    if (!SjisRemoveDirectory(folder)) return;
+    char parent[kPathSize];
+    if (!ParentFolder(parent, sizeof parent, folder)) return;
+    CopyText(folder, parent, sizeof folder);
+  }
 }
 
 int TestFolderWritable(const char *folder) {

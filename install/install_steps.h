@@ -38,8 +38,11 @@ void TransferRegSection();
 int ChooseInstallFolder(char *install_folder);
 
 // Folder preparation (folder_prep_win32.cpp). 0 on success, 1 on failure; *created is
-// set when the InstallFolder itself did not exist and was made.
+// the number of levels that did not exist and were made (the InstallFolder's own and its
+// missing parents), 0 when the InstallFolder existed.
 int CreateFolderChain(const char *path, int *created);
+// Removes the levels that CreateFolderChain made, deepest first, each only when empty.
+void RemoveCreatedChain(const char *path, int levels);
 int TestFolderWritable(const char *folder);
 // Starts a hidden cacls run that grants everyone full access to the InstallFolder, when it
 // is the game's own folder (created by this run, or holding this game's install.env),

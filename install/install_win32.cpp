@@ -1,7 +1,8 @@
 // The install command: the checks (administrator rights, the destination, its creation
 // and a write test), then the extraction, shortcuts, registration, transfers and the
 // completion dialog. The first failing check says why and returns -1 (the menu stays
-// open); after the checks nothing stops the sequence.
+// open); after the checks only the player's Cancel in the copy window stops the
+// sequence, the same way.
 #include "install/install.h"
 
 #include <windows.h>
@@ -59,8 +60,14 @@ int RunInstall() {
   // says how much is needed and the installation stops as after Cancel.
   if (CheckFreeSpace(g_run.install_folder) != 0) return -1;
   GrantFullAccess(g_run.install_folder, created);
-  // Returns only when every entry was written; a damaged archive ends the program.
-  ExtractPackage(g_run.install_folder, kFullMode);
+  // A damaged archive ends the program. A cancelled copy has taken back what it wrote; the
+  // folders made for it go too when empty, and nothing later in the sequence runs (the
+  // access grant has run already and stays).
+  if (ExtractPackage(g_run.install_folder, kFullMode) != 0) {
+    RemoveCreatedChain(g_run.install_folder, created);
+    ErrorBox(kStopped);
+    return -1;
+  }
   // The uninstaller that runs with administrator rights comes from where only they may
   // write; without that copy, from the InstallFolder.
   KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);

@@ -18,6 +18,7 @@
 #include "install/folder_paths.h"
 #include "install/install_steps.h"
 #include "install/protected_folder.h"
+#include "install/safe_remove.h"
 #include "install/transfer_lines.h"
 #include "settings/section_lists.h"
 #include "settings/settings_file.h"
@@ -69,13 +70,9 @@ struct RemovalState {
   const char *kept;  // the protected copy's folder, or null
   // The uninstaller that this installation's shortcut and uninstall entry start.
   char own_program[kPathSize];
-  // The InstallFolder as Windows resolves it (links above it followed, long names): every
-  // file is removed through this path and checked against it.
-  char canonical[kPathSize];
-  // Windows gives final paths and deletes through a handle: each name is opened, its final
-  // path compared with canonical\name, and deleted through that very handle. Without them
-  // (Windows XP) the walk over the folders' attributes is the check.
-  bool verify;
+  // The InstallFolder as Windows resolves it; every name is removed through it, never
+  // through a link (install/safe_remove.h).
+  SafeFolder place;
   // The InstallFolder is a drive root, the Windows folder or a shared folder: patterns are
   // refused, and the folder itself is never removed.
   bool shared;
@@ -87,40 +84,6 @@ struct RemovalState {
 };
 RemovalState g_removal;
 
-enum FileResult {
-  kFileGone = 0,
-  kFileMissing,
-  kFileInUse,
-  kFileDenied,
-  kFileIsFolder,
-  kFileFailed,
-  kFileNotEmpty,  // a folder that still holds something
-  kFileViaLink,   // the path passes through a link, or leads somewhere else
-  kFileLinkKept,  // the name is a link that cannot be removed as itself here
-};
-
-// Deletes one file; a read-only file loses that attribute first (and gets it back when the
-// deletion fails, so nothing is changed half-way). A missing file is no failure.
-int DeleteOneFile(const char *path) {
-  DWORD attributes = SjisGetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    DWORD error = GetLastError();
-    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? kFileMissing
-                                                                            : kFileFailed;
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kFileIsFolder;
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SjisSetFileAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  if (SjisDeleteFile(path)) return kFileGone;
-  DWORD error = GetLastError();
-  if (attributes & FILE_ATTRIBUTE_READONLY) SjisSetFileAttributes(path, attributes);
-  if (error == ERROR_FILE_NOT_FOUND) return kFileMissing;
-  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kFileInUse;
-  if (error == ERROR_ACCESS_DENIED) return kFileDenied;
-  return kFileFailed;
-}
-
 void ReportFailure(const char *shown, int result) {
   const char *suffix = result == kFileInUse    ? kInUse
                        : result == kFileDenied ? kDenied
@@ -128,47 +91,6 @@ void ReportFailure(const char *shown, int result) {
                                                  : "";
   AddReportEntry(&g_removal.failed, shown, suffix);
 }
-
-// What a failed deletion's error means.
-int ErrorResult(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return kFileMissing;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return kFileInUse;
-    case ERROR_ACCESS_DENIED: return kFileDenied;
-    case ERROR_DIR_NOT_EMPTY: return kFileNotEmpty;
-    default: return kFileFailed;
-  }
-}
-
-// --- Links below the InstallFolder. Everyone may write in the InstallFolder and the
-// uninstaller runs as administrator, so a junction, symbolic link or mount point planted
-// there must never turn a deletion elsewhere. Wine shows a Unix link to a folder as a
-// reparse point, but one to a file as a plain file, and opens (and deletes) the target
-// even when asked for the link itself: the final-path check refuses both there.
-
-// SetFileInformationByHandle, which Windows XP lacks: looked up at run time so that the
-// program starts there.
-typedef BOOL(WINAPI *SetInfoProc)(HANDLE, int, LPVOID, DWORD);
-enum { kFileBasicInfo = 0, kFileDispositionInfo = 4 };  // FILE_INFO_BY_HANDLE_CLASS
-struct BasicInfo {  // FILE_BASIC_INFO; a time of 0 and attributes of 0 are left as they are
-  LARGE_INTEGER creation, last_access, last_write, change;
-  DWORD attributes;
-};
-struct DispositionInfo {  // FILE_DISPOSITION_INFO
-  BOOLEAN delete_file;
-};
-SetInfoProc g_set_info = nullptr;
-
-void LookUpHandleCalls() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
-  g_set_info = reinterpret_cast<SetInfoProc>(
-      reinterpret_cast<void *>(GetProcAddress(kernel, "SetFileInformationByHandle")));
-}
-
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The places whose other files are not the game's (IsSharedFolder): the Windows folder
 // (and all inside it), the program folders, the profile, the folder of profiles, the user
@@ -230,100 +152,8 @@ bool InSharedFolder(const char *canonical) {
 // Resolves the InstallFolder for the removal and decides whether it is shared.
 void PrepareFolder(const char *folder) {
   g_removal.folder = folder;
-  LookUpHandleCalls();
-  bool resolved = ResolveFolder(folder, g_removal.canonical);
-  g_removal.verify = resolved && FinalPathsAvailable() && g_set_info != nullptr;
-  g_removal.shared = InSharedFolder(g_removal.canonical);
-}
-
-enum { kWayOk = 0, kWayMissing, kWayLink };
-
-// Walks the folders of relative (a checked name) from the InstallFolder down, its last
-// component too when whole is set: kWayLink when one is a junction, symbolic link or mount
-// point, kWayMissing when one does not exist (or is no folder), else kWayOk.
-int CheckWay(const char *relative, bool whole) {
-  int levels = NameDepth(relative) + (whole ? 1 : 0);
-  for (int level = 1; level <= levels; level++) {
-    char part[kMaxNameSize];
-    char path[kPathSize];
-    if (FolderPrefix(relative, part, sizeof part, level) != 0 ||
-        JoinPath(path, sizeof path, g_removal.canonical, part) != 0) {
-      return kWayMissing;
-    }
-    DWORD attributes = SjisGetFileAttributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-      DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kWayMissing;
-      continue;  // unreadable: the deletion's own check decides
-    }
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return kWayLink;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return kWayMissing;
-  }
-  return kWayOk;
-}
-
-// Deletes the open file or folder, which is path: a read-only file loses that attribute
-// first and gets it back when the deletion fails.
-int DeleteThroughHandle(HANDLE handle, DWORD attributes) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (GetFileInformationByHandle(handle, &information)) attributes = information.dwFileAttributes;
-  bool cleared = false;
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    BasicInfo basic = {};
-    basic.attributes = (attributes & ~FILE_ATTRIBUTE_READONLY) != 0
-                           ? attributes & ~FILE_ATTRIBUTE_READONLY
-                           : FILE_ATTRIBUTE_NORMAL;
-    cleared = g_set_info(handle, kFileBasicInfo, &basic, sizeof basic) != FALSE;
-  }
-  DispositionInfo disposition = {TRUE};
-  if (g_set_info(handle, kFileDispositionInfo, &disposition, sizeof disposition)) return kFileGone;
-  DWORD error = GetLastError();
-  if (cleared) {
-    BasicInfo basic = {};
-    basic.attributes = attributes;
-    g_set_info(handle, kFileBasicInfo, &basic, sizeof basic);
-  }
-  return ErrorResult(error);
-}
-
-// Removes a file (folder unset) or an empty folder named relative to the InstallFolder,
-// never through a link: a path that passes through one is kFileViaLink. A name that is
-// itself a link is removed as a link where Windows can open the link itself (with
-// allow_link), and kFileLinkKept otherwise; its target is never touched.
-int RemoveInFolder(const char *relative, bool folder, bool allow_link) {
-  int way = CheckWay(relative, false);
-  if (way == kWayLink) return kFileViaLink;
-  if (way == kWayMissing) return kFileMissing;
-  char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.canonical, relative) != 0) return kFileFailed;
-  DWORD attributes = SjisGetFileAttributes(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorResult(GetLastError());
-  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  bool is_folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (link && !allow_link) return kFileLinkKept;
-  if (!link && is_folder != folder) return folder ? kFileMissing : kFileIsFolder;
-  if (!g_removal.verify) {
-    // By name: Windows removes a junction or symbolic link itself, not what it points to.
-    if (!is_folder) return DeleteOneFile(path);
-    return SjisRemoveDirectory(path) ? kFileGone : ErrorResult(GetLastError());
-  }
-  HANDLE handle = SjisCreateFile(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                 kShareAll, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
-  if (handle == INVALID_HANDLE_VALUE) return ErrorResult(GetLastError());
-  // What the handle holds must be the name itself: not a link's target, nor anything put
-  // in place of a folder since the walk.
-  char final_path[kPathSize];
-  int result;
-  if (FinalPathOf(handle, final_path) != 0) {
-    result = kFileFailed;
-  } else if (!IsPathOf(final_path, g_removal.canonical, relative)) {
-    result = link ? kFileLinkKept : kFileViaLink;
-  } else {
-    result = DeleteThroughHandle(handle, attributes);
-  }
-  CloseHandle(handle);
-  return result;
+  PrepareSafeFolder(folder, &g_removal.place);
+  g_removal.shared = InSharedFolder(g_removal.place.canonical);
 }
 
 const char *LinkReason(int result) { return result == kFileLinkKept ? kLinkKept : kViaLink; }
@@ -358,11 +188,11 @@ void AddFolderCandidates(const char *relative, bool listed) {
 // that the game is still there (not said of the saved games).
 void RemoveNamedFile(const char *relative, bool game_file) {
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.canonical, relative) != 0) {
+  if (JoinPath(path, sizeof path, g_removal.place.canonical, relative) != 0) {
     AddReportEntry(&g_removal.refused, relative, RefusalReason(kNameTooLong));
     return;
   }
-  int result = RemoveInFolder(relative, false, true);
+  int result = RemoveInFolder(&g_removal.place, relative, false, true);
   if (IsLinkResult(result)) {
     AddReportEntry(&g_removal.refused, relative, LinkReason(result));
   } else if (result != kFileGone && result != kFileMissing) {
@@ -380,8 +210,8 @@ int VisitMatches(const char *folder_part, const char *pattern, MatchVisitor visi
   char search[kPathSize];
   char folder[kPathSize];
   if (folder_part[0] == '\0') {
-    CopyText(folder, g_removal.canonical, sizeof folder);
-  } else if (JoinPath(folder, sizeof folder, g_removal.canonical, folder_part) != 0) {
+    CopyText(folder, g_removal.place.canonical, sizeof folder);
+  } else if (JoinPath(folder, sizeof folder, g_removal.place.canonical, folder_part) != 0) {
     return 0;
   }
   if (JoinPath(search, sizeof search, folder, "*") != 0) return 0;
@@ -432,7 +262,7 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
   if (HasWildcard(last)) {
     // A pattern is expanded only in the game's own folder, and never behind a link.
     const char *reason = g_removal.shared ? kSharedPattern
-                         : CheckWay(folder_part, true) == kWayLink ? kViaLink
+                         : CheckWay(&g_removal.place, folder_part, true) == kWayLink ? kViaLink
                                                                     : nullptr;
     if (reason != nullptr) {
       if (remove) AddReportEntry(&g_removal.refused, word, reason);
@@ -445,9 +275,9 @@ int HandleSectionLine(const char *line, bool remove, bool game_file) {
     RemoveNamedFile(name, game_file);
     return 1;
   }
-  if (CheckWay(name, false) == kWayLink) return 1;
+  if (CheckWay(&g_removal.place, name, false) == kWayLink) return 1;
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, g_removal.canonical, name) != 0) return 0;
+  if (JoinPath(path, sizeof path, g_removal.place.canonical, name) != 0) return 0;
   DWORD attributes = SjisGetFileAttributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -501,14 +331,14 @@ void RemoveEmptyFolders() {
   qsort(g_removal.folders, (size_t)g_removal.folder_count, sizeof(FolderCandidate), CompareDepth);
   for (int i = 0; i < g_removal.folder_count; i++) {
     const FolderCandidate &folder = g_removal.folders[i];
-    int result = RemoveInFolder(folder.name, true, folder.listed);
+    int result = RemoveInFolder(&g_removal.place, folder.name, true, folder.listed);
     if (folder.listed && IsLinkResult(result)) {
       char shown[kMaxNameSize + 1];
       snprintf(shown, sizeof shown, "%s\\", folder.name);
       AddReportEntry(&g_removal.refused, shown, LinkReason(result));
     }
   }
-  if (!g_removal.shared) SjisRemoveDirectory(g_removal.canonical);
+  if (!g_removal.shared) SjisRemoveDirectory(g_removal.place.canonical);
 }
 
 // The path that a shortcut file points at, or 0 when it cannot be read.

@@ -25,8 +25,8 @@ void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
   StartCopyProgressFile((HWND)context, path, unpacked_size);
 }
 
-void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
-  UpdateCopyProgress((HWND)context, file_bytes, consumed);
+int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  return UpdateCopyProgress((HWND)context, file_bytes, consumed);
 }
 
 int JoinPath(void *, const char *folder, const char *name, char *out, int size) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The copy progress window during a FullMode extraction, driven through fullmode_run.exe
 # (a stub that unpacks its own package with the real window): the caption, the path of
-# the current file, both bars in 131072-byte units, the looping animation, and a Cancel
-# that stops only the animation while every file still arrives with its stored time.
+# the current file, both bars in 131072-byte units, the looping animation; a Cancel that
+# asks first, where No plays the animation again and every file still arrives with its
+# stored time; and Esc, which is Cancel too, where Yes stops the walk.
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 RUN_STUB=$WIN_DIR/fullmode_run.exe
@@ -21,7 +22,7 @@ rising() {
        END { exit !(up && !bad) }'
 }
 
-scenario "several files: the path and both bars advance, Cancel stops only the animation"
+scenario "several files: the path and both bars advance; Cancel asks, and No goes on"
 game=$WORK/game
 mkdir -p "$game/data"
 # Incompressible data, so that the packed sizes match the unpacked ones and the total bar
@@ -46,14 +47,22 @@ wait-window${T}run${T}#32770${T}${TITLE}${T}30000
 caption
 animating${T}1020${T}600
 ${samples}click${T}2
-sleep${T}300
+wait-box${T}run${T}10000
+text
+wait-window${T}run${T}#32770${T}${TITLE}${T}1000${T}0
+animating${T}1020${T}600
+wait-box${T}run${T}1000
+click${T}7
+wait-closed${T}10000
+wait-window${T}run${T}#32770${T}${TITLE}${T}1000${T}300
 animating${T}1020${T}600
 ${samples}wait-exit${T}run${T}60000
 END
 expect "caption${T}${TITLE}"
-expect "exit${T}11"  # 10 + the Cancel flag: the extraction completed after Cancel
-check "the animation plays, then stops at Cancel" \
-  [ "$(grep '^animating' "$OUT" | cut -f3 | tr -d '\n')" = "10" ]
+expect "text${T}インストールを中止しますか？"
+expect "exit${T}10"  # No: the extraction completed
+check "the animation plays, stops while the question is open, and plays again after No" \
+  [ "$(grep '^animating' "$OUT" | cut -f3 | tr -d '\n')" = "101" ]
 paths=$(awk -F'\t' '$1 == "control" && $2 == 1012 && $4 != "" { print $4 }' "$OUT" | sort -u)
 echo "    paths shown: $(echo "$paths" | tr '\n' ' ')"
 # Every path shown (once the first file has started) is the full output path of a file.
@@ -70,6 +79,29 @@ for f in big1.bin data/big2.bin data/small.txt tiny.dat; do
   check "$f extracted whole" cmp -s "$game/$f" "$out/$f"
   check "$f keeps its stored time" [ "$(stat -c %Y "$game/$f")" = "$(stat -c %Y "$out/$f")" ]
 done
+
+scenario "Esc is Cancel: Yes stops the walk at the next block"
+rm -rf "$out"
+FULLMODE_PAUSE_MS=400 drive <<END || true
+launch${T}run${T}$(winpath "$WORK/run/run.exe")
+wait-window${T}run${T}#32770${T}${TITLE}${T}30000
+sleep${T}800
+key${T}27
+wait-box${T}run${T}10000
+text
+click${T}6
+wait-exit${T}run${T}60000
+END
+expect "text${T}インストールを中止しますか？"
+expect "exit${T}11"  # cancelled: the walk stopped
+some_file_missing() {
+  local f
+  for f in big1.bin data/big2.bin data/small.txt tiny.dat; do
+    cmp -s "$game/$f" "$out/$f" || return 0
+  done
+  return 1
+}
+check "the walk stopped before every file was written whole" some_file_missing
 
 scenario "a small archive: total range 0..1, the file bar of a small file 0..0, no path yet"
 mkdir -p "$WORK/small/game"

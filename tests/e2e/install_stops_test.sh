@@ -211,4 +211,82 @@ check "WorkFolder removed" [ "$(workfolders)" -eq "$before" ]
 check "the probe key exists after the second attempt" reg_key_exists "HKLM\\Software\\$GLOBAL\\Game"
 check "the second attempt installed every file" same_tree "$expected" "$WORK/good"
 
+scenario "Cancel in the copy window: Yes takes back what the run wrote, No goes on"
+# A package whose copy takes a while: four files of 48 MiB that do not compress.
+big=$WORK/big-game
+cp -a "$WORK/game" "$big"
+mkdir -p "$big/data"
+for i in 1 2 3 4; do head -c $((48 << 20)) /dev/urandom > "$big/data/b$i.bin"; done
+pack_game "$big" "$WORK/big.exe" --level 1 2> "$WORK/pack.err" || cat "$WORK/pack.err" >&2
+"$FERNPACK" extract "$WORK/big.exe" "$WORK/big-expected" > /dev/null
+fresh="$WORK/cancel-new/Game"             # both levels made by the run
+kept_dir="$WORK/cancel-keep"              # the player's folder, with files of their own
+finished="$WORK/cancel-no"
+mkdir -p "$kept_dir"
+printf 'notes\r\n' > "$kept_dir/notes.txt"
+printf 'mine\r\n' > "$kept_dir/readme.txt"   # the package has a readme.txt too
+echo outside > "$WORK/outside.txt"
+# copy_then_cancel <folder> <answer> [<file> <go file>]: the install button, the folder,
+# Yes, the copy window; the installer paused (after <file> appeared, when given, and until
+# the shell has done its part and made <go file>); Cancel; <answer> to the question.
+copy_then_cancel() {
+  cat <<END
+click-label${T}インストール
+wait-window${T}setup${T}#32770${T}インストール先のフォルダの指定${T}30000
+type${T}1000${T}$(winpath "$1")
+click${T}1
+wait-box${T}setup${T}30000
+click${T}6
+wait-window${T}setup${T}#32770${T}ファイルのコピー中...${T}60000${T}0
+END
+  if [ -n "${3:-}" ]; then
+    printf '%s\n' "wait-file${T}$(winpath "$3")${T}60000" "pause${T}setup" \
+      "wait-file${T}$(winpath "$4")${T}60000"
+  else
+    printf '%s\n' "pause${T}setup"
+  fi
+  printf '%s\n' "click${T}2" "resume${T}setup" "wait-box${T}setup${T}30000" text "click${T}$2" \
+    "wait-closed${T}10000"
+}
+{
+  echo "clear-clipboard"
+  printf '%s\n' "launch${T}setup${T}$(winpath "$WORK/big.exe")" \
+    "wait-window${T}setup${T}#32770${T}${MENU}${T}60000"
+  copy_then_cancel "$fresh" 6
+  answer_box 1
+  menu_again
+  copy_then_cancel "$kept_dir" 6 "$kept_dir/data/b1.bin" "$WORK/go"
+  answer_box 1
+  menu_again
+  copy_then_cancel "$finished" 7
+  finish_install
+} > "$WORK/cancel-script.txt"
+"$FERN_WINE" "$DRIVER" "$(winpath "$WORK/cancel-script.txt")" > "$OUT.raw" 2>"$WORK/driver.err" &
+driver=$!
+# The second pause: the one after the run began writing data\b1.bin.
+for _ in $(seq 1200); do [ "$(grep -c '^paused' "$OUT.raw" 2>/dev/null)" -ge 2 ] && break; sleep 0.1; done
+# While the installer waits: a file of the player's in a folder the run made, and a link
+# in place of a file the run wrote, leading out of the folder.
+echo player > "$kept_dir/data/player.txt"
+rm -f "$kept_dir/game.exe"
+ln -s "$WORK/outside.txt" "$kept_dir/game.exe"
+touch "$WORK/go"
+wait "$driver" || { echo "FAILED: $CURRENT: the driver failed"; cat "$WORK/driver.err" >&2; failures=$((failures + 1)); }
+tr -d '\r' < "$OUT.raw" > "$OUT"
+sed 's/^/    /' "$OUT"
+ASK='インストールを中止しますか？'
+expect_texts "$ASK" "$STOPPED" "$ASK" "$STOPPED" "$ASK"
+check "after Yes the menu stayed open, twice" [ "$(grep -c "^window${T}${MENU}$" "$OUT")" -ge 3 ]
+check "the folders the run made are gone with everything it wrote" [ ! -e "$WORK/cancel-new" ]
+check "the player's files stay" test -f "$kept_dir/notes.txt" -a -f "$kept_dir/readme.txt"
+check "a file the player put in a folder the run made stays, and so does the folder" \
+  test -f "$kept_dir/data/player.txt"
+check "the link is not followed: what it leads to is untouched" \
+  [ "$(cat "$WORK/outside.txt")" = outside ]
+left=$(cd "$kept_dir" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
+check "nothing else the run wrote is left (left: $left)" \
+  [ "$left" = "./data ./data/player.txt ./game.exe ./notes.txt ./readme.txt " ]
+check "No let the copy finish: every file installed" same_tree "$WORK/big-expected" "$finished"
+expect "exit${T}0"
+
 finish

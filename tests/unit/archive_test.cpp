@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/created_entries.h"
 #include "archive/entry_name.h"
 #include "archive/package_reader.h"
 #include "support/allocate.h"
@@ -377,3 +378,35 @@ TEST_F(ArchiveTest, MemoryShortageEndsTheFileWithoutUsingTheBlock) {
 }
 
 }  // namespace
+
+// What a cancelled installation takes back: every name, last first, across the list's
+// growth; a name that could not be recorded (memory short) ends the recording.
+TEST(CreatedEntries, LastFirstAcrossGrowthAndAfterAShortage) {
+  CreatedEntries list;
+  StartCreatedEntries(&list);
+  EXPECT_EQ(nullptr, LastCreatedEntry(&list));
+  std::vector<std::string> names;
+  for (int i = 0; i < 3000; i++) {
+    names.push_back(i % 100 == 0 ? "data" + std::to_string(i) + "\\" : "data\\file" + std::to_string(i));
+    ASSERT_TRUE(RecordCreatedEntry(&list, names.back().c_str()));
+  }
+  size_t at = names.size();
+  for (const char *name = LastCreatedEntry(&list); name != nullptr;
+       name = CreatedEntryBefore(&list, name)) {
+    ASSERT_GT(at, 0u);
+    EXPECT_EQ(names[--at], name);
+  }
+  EXPECT_EQ(0u, at);
+  EXPECT_EQ(3000, list.count);
+
+  // The next growth fails: the list keeps what it had and says it is incomplete.
+  SimulateAllocationFailures(1);
+  std::string big(list.capacity, 'x');
+  EXPECT_FALSE(RecordCreatedEntry(&list, big.c_str()));
+  SimulateAllocationFailures(0);
+  EXPECT_FALSE(list.complete);
+  EXPECT_FALSE(RecordCreatedEntry(&list, "later"));
+  EXPECT_EQ(names.back(), LastCreatedEntry(&list));
+  ReleaseCreatedEntries(&list);
+  EXPECT_EQ(nullptr, LastCreatedEntry(&list));
+}

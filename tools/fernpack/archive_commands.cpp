@@ -201,10 +201,11 @@ void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
   p->files++;
 }
 
-void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
   ExtractProgress *p = (ExtractProgress *)context;
   p->written = file_bytes;
   ShowExtractProgress(p, consumed, false);
+  return 0;
 }
 
 }  // namespace

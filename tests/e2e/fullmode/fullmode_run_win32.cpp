@@ -1,8 +1,9 @@
 // fullmode_run: a stub for the copy window scenario. Packed with fernpack like the
 // installer, it unpacks its own appended package in FullMode, with the real copy progress
 // window and its resources, into the folder named by its first argument or, without one,
-// into "unpacked" beside the executable. It ends with 10 + the Cancel flag (10: not
-// cancelled, 11: cancelled), or 2 to 5 when it could not run.
+// into "unpacked" beside the executable. It ends with 10 when every entry was written, 11
+// when the player cancelled (Cancel or Esc, then Yes) and the walk stopped, or 2 to 5 when
+// it could not run.
 //
 // FULLMODE_PAUSE_MS in the environment is a pause in milliseconds after the window opens
 // and after each output block, so that a test can watch the bars move on a small package;
@@ -24,7 +25,7 @@ DWORD g_pause_ms = 0;
 void Pause() {
   for (DWORD waited = 0; waited < g_pause_ms; waited += 10) {
     Sleep(10);
-    PumpMessages();
+    PumpCopyMessages();
   }
 }
 
@@ -32,9 +33,10 @@ void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
   StartCopyProgressFile((HWND)context, path, unpacked_size);
 }
 
-void OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
-  UpdateCopyProgress((HWND)context, file_bytes, consumed);
+int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
+  int stop = UpdateCopyProgress((HWND)context, file_bytes, consumed);
   Pause();
+  return stop;
 }
 
 // "<folder of the executable>\unpacked"; false when it does not fit.
@@ -69,6 +71,7 @@ int main(int argc, char **argv) {
   ArchiveResult result = ExtractEntries(&reader, folder, kFullMode, &observer);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
+  if (result == kArchiveCancelled) return 11;
   if (result != kArchiveOk) return 5;
-  return 10 + CopyProgressCancelled();
+  return 10;
 }

@@ -45,6 +45,8 @@
 //   sleep <ms>
 //   wait-no-process <prefix> <ms>      wait until no process whose file name begins with
 //                                      <prefix> runs (one the driver did not launch)
+//   wait-file <path> <ms>              wait until the file exists (a scenario's shell says
+//                                      so when it has done its part); print "file <path>"
 //
 // In texts, a line feed is printed as \n.
 #include <windows.h>
@@ -543,6 +545,13 @@ void Run(wchar_t **f, int n) {
     PrintUtf8(L"ran\t", text);
   } else if (wcscmp(cmd, L"sleep") == 0 && n == 2) {
     Sleep(_wtoi(f[1]));
+  } else if (wcscmp(cmd, L"wait-file") == 0 && n == 3) {
+    DWORD start = GetTickCount();
+    while (GetFileAttributesW(f[1]) == INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount() - start > (DWORD)_wtoi(f[2])) Fail(L"file did not appear", f[1]);
+      Sleep(50);
+    }
+    PrintUtf8(L"file\t", f[1]);
   } else if (wcscmp(cmd, L"wait-no-process") == 0 && n == 3) {
     DWORD start = GetTickCount();
     size_t length = wcslen(f[1]);
