@@ -10,12 +10,19 @@
 #include "archive/created_entries.h"
 #include "archive/progress_window.h"
 #include "install/folder_paths.h"
+#include "install/free_space.h"
 #include "install/safe_remove.h"
+#include "support/allocate.h"
+#include "uninstall/file_list.h"
 #include "support/messages.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
 
 namespace {
+
+// The largest file list read for the free-space check: about 20 bytes a file, so far more
+// files than any package holds.
+const uint32_t kListSizeLimit = 64u << 20;
 
 // One extraction: its window, and in FullMode what it created, so that a Cancel can take
 // that away again.
@@ -129,8 +136,25 @@ uint64_t ExistingFileSize(void *context, const char *name) {
 }  // namespace
 
 int PackageSpaceNeeded(const char *folder, uint64_t *bytes) {
+  // The sizes that fernpack records in the file list, one of the package's first entries:
+  // a disc then reads a few blocks at its front instead of seeking to every entry.
   PackageReader reader;
   bool opened = OpenPackageArchive(&reader);
+  char *list = nullptr;
+  uint32_t list_size = 0;
+  if (opened && ReadTopLevelFile(&reader, IsFileListName, kListSizeLimit, &list, &list_size) ==
+                    kArchiveOk) {
+    int summed = SumListGrowth(list, list_size, ExistingFileSize, const_cast<char *>(folder),
+                               bytes);
+    ReleaseBlock(list);
+    if (summed == 0) {
+      ClosePackage(&reader);
+      return 0;
+    }
+  }
+  ClosePackage(&reader);
+  // A package without them (another tool, an older fernpack): a walk over every header.
+  opened = OpenPackageArchive(&reader);
   ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes, ExistingFileSize,
                                                    const_cast<char *>(folder))
                                 : kArchiveDamaged;

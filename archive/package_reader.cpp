@@ -268,6 +268,62 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
   return result;
 }
 
+namespace {
+
+struct MemorySink {
+  char *data;
+  uint32_t size;  // room in data
+};
+
+int CopyBlockToMemory(void *context, const unsigned char *data, uint32_t size,
+                      uint64_t total_written) {
+  MemorySink *sink = (MemorySink *)context;
+  if (total_written > sink->size) return -1;
+  memcpy(sink->data + (total_written - size), data, size);
+  return 0;
+}
+
+}  // namespace
+
+ArchiveResult ReadTopLevelFile(PackageReader *reader, bool (*wanted)(const char *name),
+                               uint32_t limit, char **data, uint32_t *size) {
+  *data = nullptr;
+  *size = 0;
+  EntryHeader entry;
+  for (;;) {
+    ArchiveResult result = ReadEntryHeader(reader, &entry);
+    if (result != kArchiveOk) return result;
+    if (entry.is_folder) {
+      const char *separator = FindSeparator(entry.name, true);
+      if (separator != nullptr && separator[1] != '\0') return kArchiveEnd;
+      continue;
+    }
+    if (NameHasFolder(entry.name) || !wanted(entry.name)) {
+      result = SkipEntryData(reader, &entry);
+      if (result != kArchiveOk) return result;
+      continue;
+    }
+    if (entry.unpacked_size > limit) return kArchiveEnd;
+    uint64_t file_time = 0;
+    result = ReadEntryTime(reader, &file_time);
+    if (result != kArchiveOk) return result;
+    MemorySink sink = {(char *)AllocateOrWarn((size_t)entry.unpacked_size + 1),
+                       entry.unpacked_size};
+    if (sink.data == nullptr) return kArchiveNoMemory;
+    memset(sink.data, 0, (size_t)entry.unpacked_size + 1);
+    result = InflateEntryData(reader, &entry, CopyBlockToMemory, &sink);
+    if (result != kArchiveOk) {
+      ReleaseBlock(sink.data);
+      return result == kArchiveWriteFailed ? Fail(reader, kArchiveDamaged, "entry larger than its size")
+                                           : result;
+    }
+    sink.data[entry.unpacked_size] = '\0';
+    *data = sink.data;
+    *size = entry.unpacked_size;
+    return kArchiveOk;
+  }
+}
+
 uint64_t SpaceGrowth(uint64_t unpacked, uint64_t existing) {
   uint64_t needed = (unpacked + kClusterEstimate - 1) / kClusterEstimate * kClusterEstimate;
   uint64_t freed = (existing + kClusterEstimate - 1) / kClusterEstimate * kClusterEstimate;

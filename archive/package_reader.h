@@ -108,6 +108,14 @@ ArchiveResult ExtractTopLevelFiles(PackageReader *reader, const char *folder,
                                    bool (*wanted)(const char *name),
                                    const ExtractObserver *observer);
 
+// Reads the first top-level file whose name wanted accepts into a new block from
+// AllocateOrWarn (*size bytes and a terminator), walking as the preview does (up to the
+// first nested folder entry). kArchiveOk with the block, kArchiveEnd when there is no such
+// file or it is larger than limit bytes, or the walk's error; release the block with
+// ReleaseBlock.
+ArchiveResult ReadTopLevelFile(PackageReader *reader, bool (*wanted)(const char *name),
+                               uint32_t limit, char **data, uint32_t *size);
+
 // Walks the entry headers from the reader's position to the end marker without inflating
 // anything, and sets *total to the bytes the files add on disk: for each file
 // SpaceGrowth of its unpacked size over what existing (when not null) says a file of its

@@ -15,6 +15,9 @@ const char kFileListHeader[] =
 const char kOwnUninstallerMark[] =
     "; UnInst.exe is the packer's own uninstaller: the installer keeps a protected copy.\r\n";
 const char kInstallFolderFileName[] = "UnInst.dir";
+const char kFileSizesNote[] =
+    "; Each file line follows a line \";=<bytes>\" with its unpacked size.\r\n";
+const char kSizeLinePrefix[] = ";=";
 const char kKeptCopyRootName[] = "Fernstall";
 
 int ClassifyListLine(const char *line) {
@@ -28,18 +31,22 @@ bool IsUninstallerOwnFile(const char *relative) {
          SameNameIgnoringCase(relative, kSettingsFileName);
 }
 
-bool ListMarksOwnUninstaller(const char *text, size_t size) {
-  size_t mark_length = strlen(kOwnUninstallerMark);
+bool OpeningCommentsHold(const char *text, size_t size, const char *line) {
+  size_t line_length = strlen(line);
   size_t at = 0;
-  // Only the opening comment lines count: a game file can never be named like the mark,
-  // since a name line does not begin with ";".
+  // Only the opening comment lines count: a game file can never be named like these
+  // lines, since a name line does not begin with ";".
   while (at < size && text[at] == ';') {
-    if (size - at >= mark_length && memcmp(text + at, kOwnUninstallerMark, mark_length) == 0) {
-      return true;
-    }
+    if (size - at >= line_length && memcmp(text + at, line, line_length) == 0) return true;
     const char *end = (const char *)memchr(text + at, '\n', size - at);
     if (end == nullptr) break;
     at = (size_t)(end - text) + 1;
   }
   return false;
 }
+
+bool ListMarksOwnUninstaller(const char *text, size_t size) {
+  return OpeningCommentsHold(text, size, kOwnUninstallerMark);
+}
+
+bool IsFileListName(const char *name) { return SameNameIgnoringCase(name, kFileListName); }

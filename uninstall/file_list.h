@@ -40,6 +40,11 @@ extern const char kFileListHeader[];
 // The comment line, ending with "\r\n", that follows the header when the package's
 // UnInst.exe is fernpack's own.
 extern const char kOwnUninstallerMark[];
+// The comment line, ending with "\r\n", that says every file line follows a size line:
+// kSizeLinePrefix and the file's unpacked size in decimal, also a comment. The installer
+// sums them for its free-space check instead of walking the whole archive.
+extern const char kFileSizesNote[];
+extern const char kSizeLinePrefix[];  // ";="
 // In the protected copy's folder: the InstallFolder, one line of Shift-JIS.
 extern const char kInstallFolderFileName[];  // "UnInst.dir"
 // The folder under the common program files that holds every protected copy.
@@ -62,5 +67,12 @@ bool IsUninstallerOwnFile(const char *relative);
 // Whether a list's text (size bytes, the whole file) carries kOwnUninstallerMark as a
 // line of its own among the comment lines that open it.
 bool ListMarksOwnUninstaller(const char *text, size_t size);
+
+// Whether line (a whole line with its line end) stands among the list's opening comment
+// lines; a name line never begins with ";", so no game file can look like one.
+bool OpeningCommentsHold(const char *text, size_t size, const char *line);
+
+// True for the list's own name at the top of the package ("UnInst.lst", any case).
+bool IsFileListName(const char *name);
 
 #endif

@@ -93,16 +93,26 @@ expect "exit${T}0"
 
 # ---------------------------------------------------------------------------------------
 scenario "the disk fills up during extraction: a full disk is told, not damage; exit -1"
-# The headers understate the file's size (the check then passes), as another program
-# filling the drive at the same time would make it.
+# The header and the file list understate the file's size (the check then passes), as
+# another program filling the drive at the same time would make it.
 make_fault_game "$WORK/full" "満杯試験" big.zero 3500000
 pack_game "$WORK/full" "$WORK/full.exe"
 python3 - "$WORK/full.exe" <<'PY'
-import struct, sys
+import struct, sys, zlib
 data = bytearray(open(sys.argv[1], "rb").read())
 start = struct.unpack_from("<I", data, len(data) - 4)[0]
 at = data.index(b"data\\big.zero\0", start) + len(b"data\\big.zero\0")
 struct.pack_into("<I", data, at, 4096)
+# The list's size line for the file, in UnInst.lst's packed data: unpacked size, packed
+# size, time, then the zlib stream; the entry is replaced by one with the new stream.
+at = data.index(b"UnInst.lst\0", start) + len(b"UnInst.lst\0")
+unpacked, packed = struct.unpack_from("<II", data, at)
+body = at + 16
+text = zlib.decompress(bytes(data[body:body + packed]))
+text = text.replace(b";=3500000\r\ndata\\big.zero", b";=4096\r\ndata\\big.zero")
+stream = zlib.compress(text, 9)
+struct.pack_into("<II", data, at, len(text), len(stream))
+data[body:body + packed] = stream
 open(sys.argv[1], "wb").write(data)
 PY
 rm -rf "$WORK/drive-r/Game"

@@ -248,6 +248,25 @@ TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   EXPECT_FALSE(Exists("README.TXT"));
   EXPECT_FALSE(Exists("manual"));
   EXPECT_FALSE(Exists("uninst.LST")) << "past the first nested folder";
+
+  // The free-space check reads the list the same way, into memory, and not past it.
+  bool (*is_list)(const char *) = IsFileListName;
+  char *data = nullptr;
+  uint32_t size = 0;
+  ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+  EXPECT_EQ(kArchiveEnd, ReadTopLevelFile(&reader, is_list, 1 << 20, &data, &size))
+      << "the only UnInst.lst lies past the first nested folder";
+  ClosePackage(&reader);
+  bool (*is_env)(const char *) = [](const char *name) { return strcmp(name, "install.env") == 0; };
+  ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+  ASSERT_EQ(kArchiveOk, ReadTopLevelFile(&reader, is_env, 10, &data, &size));
+  EXPECT_EQ("TITLEBAR x", std::string(data, size));
+  EXPECT_EQ('\0', data[size]);
+  ReleaseBlock(data);
+  ClosePackage(&reader);
+  ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+  EXPECT_EQ(kArchiveEnd, ReadTopLevelFile(&reader, is_env, 9, &data, &size)) << "over the limit";
+  ClosePackage(&reader);
 }
 
 TEST_F(ArchiveTest, DamageIsRefused) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "install/free_space.h"
 #include "tests/unit/fernpack_fixture.h"
 #include "tools/fernpack/sjis_names.h"
 #include "uninstall/file_list.h"
@@ -67,15 +68,34 @@ TEST_F(UninstallPackTest, TheListNamesEveryEntryInArchiveOrder) {
 
   // fernpack's own uninstaller: the list says so, for the installer's protected copy.
   std::string list = Read(dir_ + "/x/UnInst.lst");
-  ASSERT_EQ(0u, list.find(std::string(kFileListHeader) + kOwnUninstallerMark));
+  std::string head = std::string(kFileListHeader) + kOwnUninstallerMark + kFileSizesNote;
+  ASSERT_EQ(0u, list.find(head));
   EXPECT_TRUE(ListMarksOwnUninstaller(list.data(), list.size()));
   EXPECT_FALSE(ListMarksOwnUninstaller(list.data(), strlen(kFileListHeader) + 10));
-  std::istringstream lines(list.substr(strlen(kFileListHeader) + strlen(kOwnUninstallerMark)));
+  std::istringstream lines(list.substr(head.size()));
   std::vector<std::string> listed;
+  uint64_t growth = 0;
+  std::string size_line;
   for (std::string line; std::getline(lines, line);) {
     ASSERT_FALSE(line.empty());
     ASSERT_EQ('\r', line.back()) << "lines end with CR LF";
     line.pop_back();
+    if (line.compare(0, 2, kSizeLinePrefix) == 0) {
+      size_line = line;
+      continue;
+    }
+    // Every file line follows the size of the file that the package holds, the list's
+    // own included.
+    if (line.back() != '\\') {
+      std::string utf8_name;
+      ASSERT_TRUE(SjisToUtf8(line, &utf8_name));
+      for (char &c : utf8_name) c = c == '\\' ? '/' : c;
+      struct stat st;
+      ASSERT_EQ(0, stat((dir_ + "/x/" + utf8_name).c_str(), &st)) << line;
+      EXPECT_EQ(kSizeLinePrefix + std::to_string(st.st_size), size_line) << line;
+      growth += SpaceGrowth((uint64_t)st.st_size, 0);
+      size_line.clear();
+    }
     // Every line passes the uninstaller's check unchanged, and says file or folder right.
     char checked[256];
     EXPECT_EQ(kNameOk, CheckRemovalLine(line.c_str(), false, checked, sizeof checked)) << line;
@@ -87,6 +107,10 @@ TEST_F(UninstallPackTest, TheListNamesEveryEntryInArchiveOrder) {
     listed.push_back(utf8);
   }
   EXPECT_EQ(names, listed);
+  // The installer's sum from the list is the sum over the package's files.
+  uint64_t summed = 0;
+  ASSERT_EQ(0, SumListGrowth(list.data(), list.size(), nullptr, nullptr, &summed));
+  EXPECT_EQ(growth, summed);
 }
 
 TEST_F(UninstallPackTest, TheGamesOwnUninstallerStaysAndAStaleListIsReplaced) {

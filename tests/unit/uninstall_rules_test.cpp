@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "install/free_space.h"
 #include "uninstall/file_list.h"
 #include "uninstall/handover.h"
 #include "uninstall/removal_rules.h"
@@ -253,6 +254,41 @@ TEST(UninstallRules, FileListLines) {
   std::string inside = "; x " + mark;
   EXPECT_FALSE(ListMarksOwnUninstaller(inside.data(), inside.size()));
   EXPECT_FALSE(ListMarksOwnUninstaller("", 0));
+
+  // The sizes for the free-space check: only with the note, every file with its size.
+  struct Row {
+    const char *label;
+    std::string body;  // after the header
+    int result;
+    uint64_t total;
+  } rows[] = {
+      {"sizes", std::string(kFileSizesNote) + ";=1\r\na.txt\r\ndata\\\r\n;=4097\r\ndata\\b\r\n", 0,
+       3 * 4096},
+      {"no note", ";=1\r\na.txt\r\n", -1, 0},
+      {"a file without size", std::string(kFileSizesNote) + ";=1\r\na.txt\r\nb.txt\r\n", -1, 0},
+      {"not a number", std::string(kFileSizesNote) + ";=1x\r\na.txt\r\n", -1, 0},
+      {"empty size", std::string(kFileSizesNote) + ";=\r\na.txt\r\n", -1, 0},
+      {"past 64 bits", std::string(kFileSizesNote) + ";=18446744073709551616\r\na.txt\r\n", -1, 0},
+      {"the largest size", std::string(kFileSizesNote) + ";=18446744073709547520\r\na.txt\r\n", 0,
+       18446744073709547520ull},
+      {"zero files", std::string(kFileSizesNote), 0, 0},
+      {"LF only, no last line end", std::string(kFileSizesNote) + ";=5\na.txt", 0, 4096},
+  };
+  for (const Row &row : rows) {
+    std::string text = std::string(kFileListHeader) + row.body;
+    uint64_t total = 99;
+    EXPECT_EQ(row.result, SumListGrowth(text.data(), text.size(), nullptr, nullptr, &total))
+        << row.label;
+    if (row.result == 0) EXPECT_EQ(row.total, total) << row.label;
+  }
+  // A file already in place counts only what grows.
+  std::string text = std::string(kFileListHeader) + kFileSizesNote + ";=8192\r\na.txt\r\n;=10\r\nb\r\n";
+  ExistingSize a_is_there = [](void *, const char *name) -> uint64_t {
+    return strcmp(name, "a.txt") == 0 ? 5000 : 0;
+  };
+  uint64_t total = 0;
+  ASSERT_EQ(0, SumListGrowth(text.data(), text.size(), a_is_there, nullptr, &total));
+  EXPECT_EQ(4096u, total);
 }
 
 TEST(UninstallReport, KeepsWithinItsBufferAndCountsTheRest) {

@@ -63,9 +63,24 @@ std::string FindUninstaller(const std::string &requested) {
 }
 
 std::string FormatFileList(const std::vector<PackItem> &items, bool own_uninstaller) {
-  std::string list = kFileListHeader;
-  if (own_uninstaller) list += kOwnUninstallerMark;
-  for (const PackItem &item : items) list += item.name + "\r\n";
+  // Every file line follows its size line. The list names itself, and its own size
+  // depends on the digits of that size: the text is made again until it stays the same.
+  uint64_t own_size = 0;
+  std::string list;
+  for (int round = 0; round < 4; round++) {
+    list = kFileListHeader;
+    if (own_uninstaller) list += kOwnUninstallerMark;
+    list += kFileSizesNote;
+    for (const PackItem &item : items) {
+      if (!item.is_folder) {
+        uint64_t size = item.generated && item.name == kFileListName ? own_size : item.size;
+        list += kSizeLinePrefix + std::to_string(size) + "\r\n";
+      }
+      list += item.name + "\r\n";
+    }
+    if (list.size() == own_size) break;
+    own_size = list.size();
+  }
   return list;
 }
 
