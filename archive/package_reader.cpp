@@ -59,6 +59,30 @@ int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
 
 }  // namespace
 
+namespace {
+
+// The next top-level file whose name wanted accepts, its header in *entry and the reader
+// at its time stamp: the walk of the preview, which passes over top-level folders and the
+// files it does not want and ends (kArchiveEnd) at the first nested folder, since every
+// top-level file comes before it, or at the end marker.
+ArchiveResult NextWantedTopLevelFile(PackageReader *reader, bool (*wanted)(const char *),
+                                     EntryHeader *entry) {
+  for (;;) {
+    ArchiveResult result = ReadEntryHeader(reader, entry);
+    if (result != kArchiveOk) return result;
+    if (entry->is_folder) {
+      const char *separator = FindSeparator(entry->name, true);
+      if (separator != nullptr && separator[1] != '\0') return kArchiveEnd;
+      continue;
+    }
+    if (!NameHasFolder(entry->name) && wanted(entry->name)) return kArchiveOk;
+    result = SkipEntryData(reader, entry);
+    if (result != kArchiveOk) return result;
+  }
+}
+
+}  // namespace
+
 ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
   memset(reader, 0, sizeof *reader);
   reader->file = FileOpen(path, "rb");
@@ -290,38 +314,26 @@ ArchiveResult ReadTopLevelFile(PackageReader *reader, bool (*wanted)(const char 
   *data = nullptr;
   *size = 0;
   EntryHeader entry;
-  for (;;) {
-    ArchiveResult result = ReadEntryHeader(reader, &entry);
-    if (result != kArchiveOk) return result;
-    if (entry.is_folder) {
-      const char *separator = FindSeparator(entry.name, true);
-      if (separator != nullptr && separator[1] != '\0') return kArchiveEnd;
-      continue;
-    }
-    if (NameHasFolder(entry.name) || !wanted(entry.name)) {
-      result = SkipEntryData(reader, &entry);
-      if (result != kArchiveOk) return result;
-      continue;
-    }
-    if (entry.unpacked_size > limit) return kArchiveEnd;
-    uint64_t file_time = 0;
-    result = ReadEntryTime(reader, &file_time);
-    if (result != kArchiveOk) return result;
-    MemorySink sink = {(char *)AllocateOrWarn((size_t)entry.unpacked_size + 1),
-                       entry.unpacked_size};
-    if (sink.data == nullptr) return kArchiveNoMemory;
-    memset(sink.data, 0, (size_t)entry.unpacked_size + 1);
-    result = InflateEntryData(reader, &entry, CopyBlockToMemory, &sink);
-    if (result != kArchiveOk) {
-      ReleaseBlock(sink.data);
-      return result == kArchiveWriteFailed ? Fail(reader, kArchiveDamaged, "entry larger than its size")
-                                           : result;
-    }
-    sink.data[entry.unpacked_size] = '\0';
-    *data = sink.data;
-    *size = entry.unpacked_size;
-    return kArchiveOk;
+  ArchiveResult result = NextWantedTopLevelFile(reader, wanted, &entry);
+  if (result != kArchiveOk) return result;
+  if (entry.unpacked_size > limit) return kArchiveEnd;
+  uint64_t file_time = 0;
+  result = ReadEntryTime(reader, &file_time);
+  if (result != kArchiveOk) return result;
+  MemorySink sink = {(char *)AllocateOrWarn((size_t)entry.unpacked_size + 1),
+                     entry.unpacked_size};
+  if (sink.data == nullptr) return kArchiveNoMemory;
+  memset(sink.data, 0, (size_t)entry.unpacked_size + 1);
+  result = InflateEntryData(reader, &entry, CopyBlockToMemory, &sink);
+  if (result != kArchiveOk) {
+    ReleaseBlock(sink.data);
+    return result == kArchiveWriteFailed ? Fail(reader, kArchiveDamaged, "entry larger than its size")
+                                         : result;
   }
+  sink.data[entry.unpacked_size] = '\0';
+  *data = sink.data;
+  *size = entry.unpacked_size;
+  return kArchiveOk;
 }
 
 uint64_t SpaceGrowth(uint64_t unpacked, uint64_t existing) {
@@ -375,23 +387,10 @@ ArchiveResult WalkEntries(PackageReader *reader, const char *folder, bool (*want
   EntryHeader entry;
   reader->consumed = 0;
   for (;;) {
-    ArchiveResult result = ReadEntryHeader(reader, &entry);
+    ArchiveResult result = wanted != nullptr ? NextWantedTopLevelFile(reader, wanted, &entry)
+                                             : ReadEntryHeader(reader, &entry);
     if (result == kArchiveEnd) return kArchiveOk;
     if (result != kArchiveOk) return result;
-    if (wanted != nullptr) {
-      if (entry.is_folder) {
-        // A top-level folder ("data\\") is passed over; the first nested one ends the
-        // walk, since every top-level file comes before it.
-        const char *separator = FindSeparator(entry.name, true);
-        if (separator != nullptr && separator[1] != '\0') return kArchiveOk;
-        continue;
-      }
-      if (!wanted(entry.name)) {
-        result = SkipEntryData(reader, &entry);
-        if (result != kArchiveOk) return result;
-        continue;
-      }
-    }
     int joined = (observer != nullptr && observer->make_path != nullptr)
                      ? observer->make_path(observer->context, folder, entry.name, path,
                                            (int)sizeof path)

@@ -14,6 +14,7 @@
 #include "support/file_io.h"
 #include "support/sjis.h"
 #include "support/wide_win32.h"
+#include "uninstall/file_list.h"
 #include "uninstall/removal_rules.h"
 
 namespace {
@@ -98,7 +99,7 @@ bool ResolvedWithoutLinks(const char *folder, char *canonical) {
 // plain file whose TITLEBAR is this package's.
 bool HoldsThisGame(const char *folder) {
   char path[kPathSize];
-  if (JoinPath(path, sizeof path, folder, "install.env") != 0) return false;
+  if (JoinPath(path, sizeof path, folder, kSettingsFileName) != 0) return false;
   DWORD attributes = SjisGetFileAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
