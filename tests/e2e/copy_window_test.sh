@@ -49,12 +49,12 @@ animating${T}1020${T}600
 ${samples}click${T}2
 wait-box${T}run${T}10000
 text
-wait-window${T}run${T}#32770${T}${TITLE}${T}1000${T}0
+wait-window${T}run${T}#32770${T}${TITLE}${T}10000${T}0
 animating${T}1020${T}600
-wait-box${T}run${T}1000
+wait-box${T}run${T}10000
 click${T}7
 wait-closed${T}10000
-wait-window${T}run${T}#32770${T}${TITLE}${T}1000${T}300
+wait-window${T}run${T}#32770${T}${TITLE}${T}15000${T}300
 animating${T}1020${T}600
 ${samples}wait-exit${T}run${T}60000
 END
@@ -107,13 +107,16 @@ scenario "a small archive: total range 0..1, the file bar of a small file 0..0, 
 mkdir -p "$WORK/small/game"
 printf 'x\r\n' > "$WORK/small/game/one.txt"
 pack_run "$WORK/small/game" "$WORK/small/small.exe"
-FULLMODE_PAUSE_MS=1500 drive <<END || true
+# The pauses are long enough for a loaded machine; the second look waits for the file
+# itself, which the walk creates just before it shows the file's path.
+FULLMODE_PAUSE_MS=3000 drive <<END || true
 launch${T}run${T}$(winpath "$WORK/small/small.exe")
 wait-window${T}run${T}#32770${T}${TITLE}${T}30000
 controls
 progress${T}1019
 progress${T}1010
-sleep${T}1500
+wait-file${T}$(winpath "$WORK/small/unpacked/one.txt")${T}30000
+sleep${T}100
 controls
 progress${T}1010
 progress${T}1019
