@@ -346,19 +346,20 @@ int RunOriginal() {
   return ShowOutcome(folder, RunRemoval(folder, nullptr, saved_games));
 }
 
-// Has Windows delete the copy's file, and then its folder, when it next starts.
+// Has Windows delete the copy's file, and then its folder, when it next starts. Only a
+// copy that StartCopy made, in a folder of its own: the uninstaller in an InstallFolder,
+// started by hand with a hand-over order, stays where it is.
 void DeleteCopyAtRestart(const char *self) {
   if (self[0] == '\0') return;
-  SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   char folder[kPathSize];
   const char *name = nullptr;
   if (!ParentFolder(folder, sizeof folder, self)) return;
   for (const char *p = FindSeparator(folder, false); p; p = FindSeparator(p + 1, false)) {
     name = p + 1;
   }
-  if (name != nullptr && strncmp(name, kCopyFolderPrefix, strlen(kCopyFolderPrefix)) == 0) {
-    SjisMoveFileEx(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
+  if (name == nullptr || strncmp(name, kCopyFolderPrefix, strlen(kCopyFolderPrefix)) != 0) return;
+  SjisMoveFileEx(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  SjisMoveFileEx(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Whether the folder holds UnInst.exe as a plain file: a hand-over names the folder that

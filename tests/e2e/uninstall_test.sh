@@ -283,6 +283,12 @@ check "both refused orders say so" [ "$(grep -cxF "text${T}$bad_order" "$OUT")" 
 expect "text${T}別のアンインストールが終わらないため、何も削除せずに終了しました。\\nしばらくしてから、もう一度実行してください。"
 check "every refused hand-over ended with -1" [ "$(grep -cx "exit${T}-1" "$OUT")" = 3 ]
 check "nothing was removed" test -f "$FOLDER/UnInst.lst" -a -f "$FOLDER/mynotes.txt" -a -f "$BASE/outside.txt"
+# Nor is anything of the folder's to go when Windows next starts: an order given to the
+# folder's own program by hand does not make it a temp copy.
+wine_reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  /v PendingFileRenameOperations || true
+check "no deletion at the next start names the folder's uninstaller" \
+  not grep -qaF 'Fern Uninstall' "$WORK/reg.out"
 
 # Another installation of the title, elsewhere, owns the per-user values now. No
 # protected copy is left, so the folder's UnInst.exe works through a temp copy.
