@@ -39,9 +39,10 @@ const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Deletes the open file or folder, which is path: a read-only file loses that attribute
 // first and gets it back when the deletion fails.
+// attributes are the name's, read before it was opened (asking the handle again costs Wine
+// close to a millisecond a file, as it also fetches the volume's serial number); should
+// the read-only bit have changed since, the deletion fails and is reported.
 int DeleteThroughHandle(HANDLE handle, DWORD attributes) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (GetFileInformationByHandle(handle, &information)) attributes = information.dwFileAttributes;
   bool cleared = false;
   if (attributes & FILE_ATTRIBUTE_READONLY) {
     BasicInfo basic = {};
@@ -63,7 +64,17 @@ int DeleteThroughHandle(HANDLE handle, DWORD attributes) {
 
 }  // namespace
 
+// The folder part of the name removed last, found free of links, and the folder it lies
+// in: the files of one folder follow one another in a list, and with final paths checked
+// through each handle, the walk need not be repeated for each of them.
+struct WayCache {
+  const SafeFolder *place;
+  char folder[kMaxNameSize];
+};
+WayCache g_way = {nullptr, ""};
+
 void PrepareSafeFolder(const char *folder, SafeFolder *place) {
+  g_way.place = nullptr;
   LookUpHandleCalls();
   bool resolved = ResolveFolder(folder, place->canonical);
   place->verify = resolved && FinalPathsAvailable() && g_set_info != nullptr;
@@ -133,9 +144,17 @@ int CheckWay(const SafeFolder *place, const char *relative, bool whole) {
 // itself a link is removed as a link where Windows can open the link itself (with
 // allow_link), and kFileLinkKept otherwise; its target is never touched.
 int RemoveInFolder(const SafeFolder *place, const char *relative, bool folder, bool allow_link) {
-  int way = CheckWay(place, relative, false);
-  if (way == kWayLink) return kFileViaLink;
-  if (way == kWayMissing) return kFileMissing;
+  char folder_part[kMaxNameSize];
+  char last[kMaxNameSize];
+  SplitLastComponent(relative, folder_part, sizeof folder_part, last, sizeof last);
+  bool walked = place->verify && g_way.place == place && strcmp(g_way.folder, folder_part) == 0;
+  if (!walked) {
+    int way = CheckWay(place, relative, false);
+    if (way == kWayLink) return kFileViaLink;
+    if (way == kWayMissing) return kFileMissing;
+    g_way.place = place;
+    CopyText(g_way.folder, folder_part, sizeof g_way.folder);
+  }
   char path[kPathSize];
   if (JoinPath(path, sizeof path, place->canonical, relative) != 0) return kFileFailed;
   DWORD attributes = SjisGetFileAttributes(path);
