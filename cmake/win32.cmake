@@ -113,10 +113,12 @@ target_link_options(fullmode_run PRIVATE ${WIN32_LINK_OPTIONS} -s)
 # extraction benchmark carries the installer's resources for its progress window.
 add_executable(extract_bench_win32 bench/win32/extract_bench_win32.cpp resources/fernstall.rc)
 add_executable(startup_bench_win32 bench/win32/startup_bench_win32.cpp)
-foreach(name extract_bench_win32 startup_bench_win32)
+add_executable(delete_bench_win32 bench/win32/delete_bench_win32.cpp)
+foreach(name extract_bench_win32 startup_bench_win32 delete_bench_win32)
   target_link_libraries(${name} PRIVATE fern_win32)
   target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
 endforeach()
+target_link_options(delete_bench_win32 PRIVATE -municode)
 
 # The sample game's own program, named by the sample's EXENAME (scripts/sample-disc.sh
 # puts it into the sample's game folder).

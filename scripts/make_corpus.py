@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a game-shaped folder for the benchmarks, the same bytes for the same arguments.
 
-    make_corpus.py <folder> [--mb N] [--seed S] [--media-only]
+    make_corpus.py <folder> [--mb N] [--seed S] [--media-only | --files N]
 
 About N MB (default 300) in a few hundred files from a few bytes to tens of MB, by bytes:
 40 % already-compressed media (random bytes), 30 % raw images and audio (structured but
@@ -10,6 +10,10 @@ picture and a readme, so the folder packs as a real game does.
 
 --media-only writes N MB of already-compressed media in files of up to 64 MB at the top
 level, where the installer's preview has to pass over them, for the start-up benchmark.
+
+--files N writes N small files instead (64 bytes to 32 KiB, log-uniform; text, raw and
+media in the same shares), 100 to a folder in two levels, as a game of many scripts and
+sprites: the per-entry costs of installing and uninstalling. --mb is then ignored.
 """
 import argparse
 import math
@@ -119,6 +123,7 @@ def main():
     parser.add_argument("--mb", type=float, default=300)
     parser.add_argument("--seed", type=int, default=20261209)
     parser.add_argument("--media-only", action="store_true")
+    parser.add_argument("--files", type=int, default=0)
     args = parser.parse_args()
     total = int(args.mb * 1e6)
     rng = random.Random(args.seed)
@@ -139,6 +144,22 @@ def main():
             left -= size
             i += 1
         print("make_corpus: %d files, %.1f MB in %s" % (i + 3, total / 1e6, args.folder))
+        return 0
+
+    if args.files:
+        makers = ((0.3, text_bytes, ".txt"), (0.3, raw_bytes, ".bmp"), (0.4, media_bytes, ".ogg"))
+        written = 0
+        for i in range(args.files):
+            size = int(math.exp(rng.uniform(math.log(64), math.log(32 << 10))))
+            pick, share_sum = rng.random(), 0.0
+            for share, maker, extension in makers:
+                share_sum += share
+                if pick < share_sum:
+                    break
+            folder = os.path.join("data%02d" % (i // 1000), "set%02d" % (i // 100 % 10))
+            write(os.path.join(args.folder, folder, "f%05d%s" % (i, extension)), maker(rng, size))
+            written += size
+        print("make_corpus: %d files, %.1f MB in %s" % (args.files + 3, written / 1e6, args.folder))
         return 0
 
     # Largest files scale with the corpus, so a small one keeps the same shape.

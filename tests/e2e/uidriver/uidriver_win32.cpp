@@ -11,7 +11,8 @@
 //                                      wait for a visible top-level window of that program
 //                                      and make it the current window (then wait 200 ms,
 //                                      or <settle ms>, for it to finish its initialisation)
-//   wait-box <name|*> <ms>             the same for a message box (class #32770 holding
+//   wait-box <name|*> <ms> [<settle ms>]
+//                                      the same for a message box (class #32770 holding
 //                                      only texts and buttons numbered below 1000)
 //   expect-no-window <name|*> <class|*> <ms>
 //                                      fail if such a window appears within <ms>
@@ -43,6 +44,11 @@
 //                                      that the next wait does not find it again)
 //   run <command line> <ms>            run a program, wait for it to end; print "ran <code>"
 //   sleep <ms>
+//   poll <ms>                          how often the waits look again (default 10)
+//   clock                              print "clock <ms>": the time since the driver
+//                                      started, to the microsecond, and "found <ms>": when
+//                                      the last wait saw what it waited for (the benchmark
+//                                      subtracts the driver's own reaction from a road)
 //   wait-no-process <prefix> <ms>      wait until no process whose file name begins with
 //                                      <prefix> runs (one the driver did not launch)
 //   wait-file <path> <ms>              wait until the file exists (a scenario's shell says
@@ -72,6 +78,20 @@ struct Program {
 Program g_programs[kMaxPrograms];
 int g_program_count = 0;
 HWND g_current = nullptr;
+DWORD g_poll_ms = 10;
+double g_found_ms = 0;  // when the last wait ended, from NowMs()
+
+// Milliseconds since the driver started, from the performance counter.
+double NowMs() {
+  static LARGE_INTEGER start, frequency;
+  LARGE_INTEGER now;
+  if (frequency.QuadPart == 0) {
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+  }
+  QueryPerformanceCounter(&now);
+  return (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+}
 
 void PrintUtf8(const wchar_t *prefix, const wchar_t *text) {
   char buffer[8192];
@@ -174,9 +194,12 @@ HWND FindWindowOf(const wchar_t *name, const wchar_t *cls, const wchar_t *title,
   for (;;) {
     WindowQuery q = {program ? program->process.dwProcessId : 0, cls, title, box_only, nullptr};
     EnumWindows(MatchWindow, (LPARAM)&q);
-    if (q.found) return q.found;
+    if (q.found) {
+      g_found_ms = NowMs();
+      return q.found;
+    }
     if (GetTickCount() - start >= ms) return nullptr;
-    Sleep(10);
+    Sleep(g_poll_ms);
   }
 }
 
@@ -377,13 +400,14 @@ void Run(wchar_t **f, int n) {
     g_program_count++;
     PrintUtf8(L"launched\t", f[1]);
   } else if ((wcscmp(cmd, L"wait-window") == 0 && (n == 5 || n == 6)) ||
-             (wcscmp(cmd, L"wait-box") == 0 && n == 3)) {
+             (wcscmp(cmd, L"wait-box") == 0 && (n == 3 || n == 4))) {
     bool box = cmd[5] == L'b';
     HWND w = box ? FindWindowOf(f[1], L"#32770", L"*", _wtoi(f[2]), true)
                  : FindWindowOf(f[1], f[2], f[3], _wtoi(f[4]));
     if (!w) Fail(L"window did not appear", box ? L"#32770" : f[2]);
     g_current = w;
-    Sleep(n == 6 ? _wtoi(f[5]) : 200);  // let the dialog finish its initialisation
+    int settle = box ? (n == 4 ? _wtoi(f[3]) : 200) : (n == 6 ? _wtoi(f[5]) : 200);
+    Sleep(settle);  // let the dialog finish its initialisation
     wchar_t title[512];
     GetText(w, title, 512);
     PrintUtf8(L"window\t", title);
@@ -498,6 +522,7 @@ void Run(wchar_t **f, int n) {
     if (WaitForSingleObject(p->process.hProcess, _wtoi(f[2])) != WAIT_OBJECT_0) {
       Fail(L"program did not end", f[1]);
     }
+    g_found_ms = NowMs();
     DWORD code = 0;
     GetExitCodeProcess(p->process.hProcess, &code);
     wchar_t text[32];
@@ -535,6 +560,7 @@ void Run(wchar_t **f, int n) {
       TerminateProcess(process.hProcess, 99);
       Fail(L"program did not end", f[1]);
     }
+    g_found_ms = NowMs();
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
@@ -571,6 +597,14 @@ void Run(wchar_t **f, int n) {
       Sleep(10);
     }
     PrintUtf8(L"no-process\t", f[1]);
+  } else if (wcscmp(cmd, L"poll") == 0 && n == 2) {
+    g_poll_ms = (DWORD)_wtoi(f[1]);
+    PrintUtf8(L"poll\t", f[1]);
+  } else if (wcscmp(cmd, L"clock") == 0 && n == 1) {
+    wchar_t text[64];
+    _snwprintf(text, 63, L"%.3f\tfound\t%.3f", NowMs(), g_found_ms);
+    text[63] = 0;
+    PrintUtf8(L"clock\t", text);
   } else {
     Fail(L"unknown command or wrong number of fields", cmd);
   }
@@ -583,6 +617,7 @@ int wmain(int argc, wchar_t **argv) {
     fputs("usage: uidriver <script>\n", stderr);
     return 2;
   }
+  NowMs();  // the clock starts here
   FILE *script = _wfopen(argv[1], L"rb");
   if (!script) Fail(L"cannot open script", argv[1]);
   char raw[kLineSize];
