@@ -3,6 +3,13 @@
 // Byte map of a delivered installer (all numbers little-endian):
 //
 //   offset 0            executable image (the stub)
+//   offset 0x28         "FPAK", u32 S                the archive start again, in the stub's
+//                                                    DOS header (reserved words that loaders
+//                                                    ignore): read with the program's first
+//                                                    bytes, which a disc has in its cache,
+//                                                    where the trailer costs a seek to the
+//                                                    end and one back. fernpack writes it; a
+//                                                    package without it is read by its trailer
 //   offset S            entry 0, entry 1, ...        S = archive start, < 2^32
 //                       u16 0                        end marker
 //                       u8 0 x (2 to 9)              padding, never read; fernpack pads
@@ -43,6 +50,10 @@ enum { kFileTimeSize = 8 };
 enum { kTrailerSize = 4 };        // the archive start in the last four bytes
 enum { kEndPaddingSize = 2 };     // zero bytes between the end marker and the trailer, at least
 enum { kSignAlignment = 8 };      // a certificate table starts on this boundary
+enum { kStartHintOffset = 0x28 };  // the DOS header's second reserved words
+enum { kStartHintSize = 8 };       // the mark, then the archive start
+enum { kDosHeaderSize = 64 };      // an archive starts after it
+static const char kStartHintMark[4] = {'F', 'P', 'A', 'K'};
 
 static const uint32_t kFolderMarker = 0xFFFFFFFFu;
 

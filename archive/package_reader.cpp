@@ -96,11 +96,23 @@ ArchiveResult OpenPackage(const char *path, PackageReader *reader) {
   // A signed package keeps its trailer just before the certificate table.
   int64_t trailer_offset =
       (int64_t)PackageDataEnd(reader->file, (uint64_t)file_size) - (int64_t)kTrailerSize;
-  if (FileSeek(reader->file, trailer_offset, SEEK_SET) != 0 ||
-      fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
-    return Fail(reader, kArchiveDamaged, "cannot read the archive start");
+  // The start from the stub's header when fernpack wrote it there and it points inside the
+  // file; else from the trailer.
+  unsigned char hint[kStartHintSize];
+  int64_t start = -1;
+  if (FileSeek(reader->file, kStartHintOffset, SEEK_SET) == 0 &&
+      fread(hint, 1, sizeof hint, reader->file) == sizeof hint &&
+      memcmp(hint, kStartHintMark, sizeof kStartHintMark) == 0) {
+    start = (int64_t)ReadLe32(hint + sizeof kStartHintMark);
+    if (start < kDosHeaderSize || start + 2 > trailer_offset) start = -1;
   }
-  int64_t start = (int64_t)ReadLe32(trailer);
+  if (start < 0) {
+    if (FileSeek(reader->file, trailer_offset, SEEK_SET) != 0 ||
+        fread(trailer, 1, sizeof trailer, reader->file) != sizeof trailer) {
+      return Fail(reader, kArchiveDamaged, "cannot read the archive start");
+    }
+    start = (int64_t)ReadLe32(trailer);
+  }
   // The smallest archive is the end marker alone: it must fit before the trailer.
   if (start + 2 > trailer_offset) {
     return Fail(reader, kArchiveDamaged, "archive start points outside the file");

@@ -101,6 +101,9 @@ const Case kCases[] = {
      "fernpack verify out.exe", 1, ""},
     {"Messages", "truncated package", PACK " && truncate -s 150 out.exe", "fernpack verify out.exe",
      1, ""},
+    {"Messages", "damaged archive start in the header",
+     PACK " && printf 'X' | dd of=out.exe bs=1 seek=44 conv=notrunc 2>/dev/null",
+     "fernpack verify out.exe", 1, ""},
     {"Messages", "byte order mark before Shift-JIS text",
      "{ printf '\\357\\273\\277// \\203\\121\\201\\133\\203\\200\\r\\n'; cat game/install.env; } "
      "> bom.env",

@@ -78,13 +78,20 @@ class LimitsTest : public ::testing::Test {
   void TearDown() override { system(("rm -rf " + dir_).c_str()); }
 
   // stub + archive + end marker, padding, trailer; then an optional certificate table
-  // recorded in the stub's security directory.
-  std::string WritePackage(const Bytes &archive, size_t certificate = 0, size_t after = 0) {
+  // recorded in the stub's security directory. hint: the start written into the stub's
+  // header (none when negative; the true start when 0); a trailer that is not kept points
+  // nowhere.
+  std::string WritePackage(const Bytes &archive, size_t certificate = 0, size_t after = 0,
+                           int64_t hint = -1, bool keep_trailer = true) {
     Bytes file = PeStub();
     uint32_t start = (uint32_t)file.size();
+    if (hint >= 0) {
+      memcpy(&file[kStartHintOffset], kStartHintMark, sizeof kStartHintMark);
+      WriteLe32(&file[kStartHintOffset + sizeof kStartHintMark], hint ? (uint32_t)hint : start);
+    }
     file.insert(file.end(), archive.begin(), archive.end());
     file.insert(file.end(), {0, 0, 0, 0});
-    Put32(&file, start);
+    Put32(&file, keep_trailer ? start : 0xFFFFFF00u);
     while (file.size() % 8 != 0) file.insert(file.end() - 6, 0);  // pad before the trailer
     if (certificate != 0) {
       size_t entry = 64 + kPeSignatureSize + kPeCoffHeaderSize + kPe32PlusDirectoryStart +
@@ -133,17 +140,27 @@ TEST_F(LimitsTest, SignedPackageTrailer) {
   struct Row {
     const char *label;
     size_t certificate, after;
+    int64_t hint;
+    bool keep_trailer;
     ArchiveResult expected;
   } rows[] = {
-      {"unsigned", 0, 0, kArchiveOk},
-      {"signed", 1464, 0, kArchiveOk},
-      {"signed, smallest table", 8, 0, kArchiveOk},
+      {"unsigned", 0, 0, -1, true, kArchiveOk},
+      {"signed", 1464, 0, -1, true, kArchiveOk},
+      {"signed, smallest table", 8, 0, -1, true, kArchiveOk},
       // Bytes after the table: the table does not end the file, so the last four bytes
       // are taken as the trailer, and they point nowhere.
-      {"bytes after the certificate table", 1464, 4, kArchiveDamaged},
+      {"bytes after the certificate table", 1464, 4, -1, true, kArchiveDamaged},
+      // The start in the stub's header spares the trailer, which is then never read.
+      {"the header's start, no trailer", 0, 0, 0, false, kArchiveOk},
+      {"the header's start, signed, no trailer", 1464, 0, 0, false, kArchiveOk},
+      // A header start that cannot be one: the trailer decides.
+      {"a header start inside the DOS header", 0, 0, kDosHeaderSize - 1, true, kArchiveOk},
+      {"a header start past the data", 0, 0, 0xFFFFFF00, true, kArchiveOk},
+      {"a header start past the data, no trailer", 0, 0, 0xFFFFFF00, false, kArchiveDamaged},
   };
   for (const Row &row : rows) {
-    std::string path = WritePackage(archive, row.certificate, row.after);
+    std::string path =
+        WritePackage(archive, row.certificate, row.after, row.hint, row.keep_trailer);
     EXPECT_EQ(row.expected, Walk(path)) << row.label;
     if (row.expected == kArchiveOk) {
       EXPECT_EQ(0, access((dir_ + "/out/install.env").c_str(), F_OK)) << row.label;

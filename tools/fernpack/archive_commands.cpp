@@ -98,6 +98,10 @@ bool OpenChecked(const char *command, const char *path, PackageReader *reader) {
   bool have_trailer = data_end >= kTrailerSize &&
                       FileSeek(file, (int64_t)(data_end - kTrailerSize), SEEK_SET) == 0 &&
                       fread(trailer, 1, sizeof trailer, file) == sizeof trailer;
+  unsigned char hint[kStartHintSize] = {0};
+  bool have_hint = FileSeek(file, kStartHintOffset, SEEK_SET) == 0 &&
+                   fread(hint, 1, sizeof hint, file) == sizeof hint &&
+                   memcmp(hint, kStartHintMark, sizeof kStartHintMark) == 0;
   fclose(file);
   std::string why;
   if (image == kImageNotProgram) {
@@ -114,6 +118,10 @@ bool OpenChecked(const char *command, const char *path, PackageReader *reader) {
     why = "damaged trailer: the archive start in the last four bytes is " +
           std::to_string(ReadLe32(trailer)) + ", but the installer program ends at " +
           std::to_string(image_end) + " (the file was cut short, or bytes were added)";
+  } else if (have_hint && ReadLe32(hint + sizeof kStartHintMark) != image_end) {
+    why = "damaged header: the archive start in the installer's header is " +
+          std::to_string(ReadLe32(hint + sizeof kStartHintMark)) +
+          ", but the installer program ends at " + std::to_string(image_end);
   }
   if (!why.empty()) {
     fprintf(stderr, "fernpack %s: %s: %s\n", command, path, why.c_str());

@@ -681,6 +681,12 @@ bool WritePackage(const PackOptions &options, const std::vector<PackItem> &items
   rewind(stub);
   bool ok = CopyStream(stub, out.file, stub_size);
   fclose(stub);
+  // The archive start, where the installer reads it with its first bytes.
+  unsigned char hint[kStartHintSize];
+  memcpy(hint, kStartHintMark, sizeof kStartHintMark);
+  WriteLe32(hint + sizeof kStartHintMark, (uint32_t)stub_size);
+  ok = ok && FileSeek(out.file, kStartHintOffset, SEEK_SET) == 0 &&
+       WriteBytes(out.file, hint, sizeof hint) && FileSeek(out.file, 0, SEEK_END) == 0;
   if (!ok) *error = SystemMessage("cannot copy the stub " + stub_path + " into", options.output);
   ok = ok && WriteArchive(out.file, stub_size, options, items, error);
   if (!ok) {

@@ -7,7 +7,6 @@ namespace {
 
 // Offsets of the executable headers that matter here.
 enum {
-  kDosHeaderSize = 64,
   kPeOffsetField = 0x3C,   // u32: where "PE\0\0" stands
   kCoffHeaderSize = 20,    // after the signature
   kSectionCountField = 2,  // u16, in the COFF header
