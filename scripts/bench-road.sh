@@ -15,8 +15,9 @@
 #       runs the uninstaller that the uninstall entry names and prints
 #       "RESULT uninstall <seconds>": from the answer to its question to its last message.
 #
-# Both need wine-env.sh sourced, $work and winpath() from the caller, and leave the
-# driver's output in <out>.
+# Both need wine-env.sh sourced and $work (a scratch folder), and leave the driver's
+# output in <out>.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 road_title=$(printf 'ふぇるん冒険記')
 road_uninstall_key="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvApp$road_title"
 

@@ -88,7 +88,6 @@ log "the whole road under Wine, the uninstaller, and the reads replayed on a DVD
 source scripts/bench-road.sh
 road() { xvfb-run -a bash -c 'source scripts/wine-env.sh; source scripts/bench-road.sh; "$@"' road "$@"; }
 export work
-export -f winpath
 for set in corpus files; do
   package=$work/$set-setup.exe
   # The bare extraction of the same package under Wine: the road's yardstick.
