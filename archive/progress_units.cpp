@@ -24,6 +24,19 @@ int32_t BarPosition(uint64_t bytes_done, int32_t high) {
   return units > high ? high : units;
 }
 
+int32_t BarPixels(int32_t position, int32_t high, int32_t width) {
+  if (high <= 0 || width <= 0 || position <= 0) return 0;
+  if (position >= high) return width;
+  return (int32_t)(((int64_t)position * width + high / 2) / high);
+}
+
+bool BarNeedsPosition(int32_t shown_position, int32_t new_position, int32_t high,
+                      int32_t width) {
+  if (new_position == shown_position) return false;
+  if (shown_position < 0 || width <= 0 || new_position == high) return true;
+  return BarPixels(new_position, high, width) != BarPixels(shown_position, high, width);
+}
+
 bool RefreshDue(uint32_t now_ms, uint32_t last_refresh_ms) {
   return (uint32_t)(now_ms - last_refresh_ms) >= kRefreshIntervalMs;
 }

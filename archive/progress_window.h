@@ -3,8 +3,8 @@
 // A modeless dialog (template COPYINGDELUX) owned by OwnerWindow(): a looping animation,
 // a bar for the file being written (1010), a bar for the whole archive (1019) and the
 // path of the current file (1012). It lives on the extracting thread and is kept alive
-// only by the message draining in UpdateCopyProgress. Not reentrant: at most one window
-// exists at a time.
+// only by the message draining in UpdateCopyProgress and PumpCopyMessages. Not
+// reentrant: at most one window exists at a time.
 #ifndef FERN_ARCHIVE_PROGRESS_WINDOW_H
 #define FERN_ARCHIVE_PROGRESS_WINDOW_H
 
@@ -26,17 +26,22 @@ HWND OpenCopyProgressWindow(int64_t total);
 // the range 0 .. its units (0 .. 0 for a file shorter than one block).
 void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size);
 
-// Called after every output block. At most every kRefreshIntervalMs (progress_units.h)
-// it refreshes the window (path, ranges, both bars) and drains the message queue; the
-// drain happens also when window is null. Returns 1 once the player clicked Cancel (or
-// pressed Esc) and answered Yes to "インストールを中止しますか？": the extraction is to stop.
+// Called after every output block with the bytes written of the current file and the
+// archive bytes consumed. At most every kRefreshIntervalMs (progress_units.h) it
+// refreshes the window (path, ranges, both bars, a bar only when it would draw
+// differently) and drains the message queue; the drain happens also when window is null.
+// A report within the interval is kept and shown by the next refresh. Returns 1 once the
+// player clicked Cancel (or pressed Esc) and answered Yes to "インストールを中止しますか？":
+// the extraction is to stop.
 int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
 
-// Drains the message queue as UpdateCopyProgress does (the window's keyboard messages
-// through the dialog manager, so that Esc is Cancel), for a caller that waits.
+// For a caller that waits between blocks: shows a report kept since the last refresh once
+// the interval is over, and drains the message queue as UpdateCopyProgress does (the
+// window's keyboard messages through the dialog manager, so that Esc is Cancel).
 void PumpCopyMessages();
 
-// Destroys the window, if any, and drains the queue.
+// Shows a report kept since the last refresh, destroys the window, if any, and drains the
+// queue.
 void CloseCopyProgressWindow();
 
 // 1 once the player confirmed Cancel in the window opened last.

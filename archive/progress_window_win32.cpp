@@ -20,17 +20,24 @@ struct CopyWindowState {
   int32_t file_high;
   int32_t total_position;  // positions the bars have; -1 after a new range
   int32_t file_position;
+  int32_t file_width;  // client widths of the bars in pixels; 0 when unknown
+  int32_t total_width;
   // The current file, shown at the next refresh: a file that starts and ends between two
   // refreshes never costs the window anything.
   char path[kPathSize];
   int32_t next_file_high;
   bool file_pending;
+  // The counts of the last report, shown at the next refresh; stale while they are not.
+  uint64_t file_bytes;
+  int64_t consumed;
+  bool stale;
   bool refreshed;          // a refresh has happened; last_refresh is its tick count
   DWORD last_refresh;
   int cancelled;  // the player confirmed Cancel: the extraction stops at the next block
   bool asking;    // the question after Cancel is open
 };
-CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, "", 0, false, false, 0, 0, false};
+CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, 0, 0, "", 0, false,
+                          0, 0, false, false, 0, 0, false};
 
 const char kAskStop[] = "インストールを中止しますか？";
 
@@ -52,19 +59,47 @@ void SetBarRange(HWND dialog, int id, int32_t high) {
   }
 }
 
-// A bar is only told its position when the position changes: every message repaints it,
-// and under Wine that costs more than the block it reports.
+// A bar is only told its position when that changes what it draws (BarNeedsPosition):
+// every position message repaints the bar at once, and under Wine that costs more than
+// the blocks it reports.
 void SetBarPosition(HWND dialog, int id, int32_t position) {
-  int32_t *last = id == kFileBarId ? &g_copy.file_position : &g_copy.total_position;
-  if (*last == position) return;
+  bool file = id == kFileBarId;
+  int32_t *last = file ? &g_copy.file_position : &g_copy.total_position;
+  if (!BarNeedsPosition(*last, position, file ? g_copy.file_high : g_copy.total_high,
+                        file ? g_copy.file_width : g_copy.total_width)) {
+    return;
+  }
   *last = position;
   SendDlgItemMessageW(dialog, id, PBM_SETPOS, (WPARAM)position, 0);
+}
+
+int32_t ClientWidth(HWND dialog, int id) {
+  RECT client;
+  if (!GetClientRect(GetDlgItem(dialog, id), &client)) return 0;
+  return client.right - client.left;
+}
+
+// Brings the window up to the last report: the current file's path and range, then both
+// bars.
+void ShowReportedState(HWND window) {
+  g_copy.stale = false;
+  if (g_copy.file_pending) {
+    g_copy.file_pending = false;
+    SjisSetDlgItemText(window, kFilePathId, g_copy.path);
+    SetBarRange(window, kFileBarId, g_copy.next_file_high);
+  }
+  SetBarPosition(window, kFileBarId, BarPosition(g_copy.file_bytes, g_copy.file_high));
+  int64_t consumed = g_copy.consumed;
+  SetBarPosition(window, kTotalBarId,
+                 BarPosition(consumed < 0 ? 0 : (uint64_t)consumed, g_copy.total_high));
 }
 
 BOOL OnInitDialog(HWND dialog) {
   CenterWindow(dialog);
   // The template's placeholder stays hidden until the first file starts.
   SendDlgItemMessageW(dialog, kFilePathId, WM_SETTEXT, 0, (LPARAM)L"");
+  g_copy.file_width = ClientWidth(dialog, kFileBarId);
+  g_copy.total_width = ClientWidth(dialog, kTotalBarId);
   SetBarRange(dialog, kFileBarId, 1);
   SetBarPosition(dialog, kFileBarId, 0);
   SetBarRange(dialog, kTotalBarId, 1);
@@ -136,6 +171,9 @@ HWND OpenCopyProgressWindow(int64_t total) {
   g_copy.asking = false;
   CloseCopyProgressWindow();
   g_copy.file_pending = false;
+  g_copy.file_bytes = 0;
+  g_copy.consumed = 0;
+  g_copy.stale = false;
   // The template's bars and animation are common-control classes; registering them is
   // cheap and repeatable.
   RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
@@ -156,16 +194,28 @@ void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size
   CopyText(g_copy.path, path, sizeof g_copy.path);
   g_copy.next_file_high = FileBarHigh(unpacked_size);
   g_copy.file_pending = true;
+  g_copy.file_bytes = 0;  // a refresh before its first block shows its bar empty
+  g_copy.stale = true;
 }
 
+namespace {
+
 // The window is brought up to date and the queue drained at most every
-// kRefreshIntervalMs: each bar message repaints its bar and each look at the queue goes
-// through the window system, and at every block (about a third of a millisecond of
-// inflation) those would cost more than the block itself under Wine. Between refreshes
-// the window shows the state of the last one; WM_QUIT and clicks wait at most one
-// interval.
+// kRefreshIntervalMs, not after every block (about a third of a millisecond of
+// inflation): each bar or text change repaints its control at once and each look at the
+// queue goes through the window system, which under Wine costs more than the blocks.
+// Between refreshes the window shows the state of the last one; WM_QUIT and clicks wait
+// at most one interval.
+bool TakeRefresh() {
+  DWORD now = GetTickCount();
+  if (g_copy.refreshed && !RefreshDue(now, g_copy.last_refresh)) return false;
+  g_copy.refreshed = true;
+  g_copy.last_refresh = now;
+  return true;
+}
+
 // The copy window's keyboard messages go through the dialog manager first.
-void PumpCopyMessages() {
+void DrainQueue() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) exit((int)message.wParam);
@@ -175,27 +225,33 @@ void PumpCopyMessages() {
   }
 }
 
-int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
-  DWORD now = GetTickCount();
-  if (g_copy.refreshed && !RefreshDue(now, g_copy.last_refresh)) return g_copy.cancelled;
-  g_copy.refreshed = true;
-  g_copy.last_refresh = now;
-  if (window != nullptr) {
-    if (g_copy.file_pending) {
-      g_copy.file_pending = false;
-      SjisSetDlgItemText(window, kFilePathId, g_copy.path);
-      SetBarRange(window, kFileBarId, g_copy.next_file_high);
-    }
-    SetBarPosition(window, kFileBarId, BarPosition(file_bytes, g_copy.file_high));
-    SetBarPosition(window, kTotalBarId,
-                   BarPosition(consumed < 0 ? 0 : (uint64_t)consumed, g_copy.total_high));
+}  // namespace
+
+// A caller that waits between blocks calls this often; a report that came within the
+// interval of the refresh before it is shown here once the interval is over, so the
+// window never stays behind the copy by more than one interval.
+void PumpCopyMessages() {
+  if (g_copy.window != nullptr && g_copy.stale && TakeRefresh()) {
+    ShowReportedState(g_copy.window);
   }
-  PumpCopyMessages();
+  DrainQueue();
+}
+
+int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
+  g_copy.file_bytes = file_bytes;
+  g_copy.consumed = consumed;
+  g_copy.stale = true;
+  if (!TakeRefresh()) return g_copy.cancelled;
+  if (window != nullptr) ShowReportedState(window);
+  DrainQueue();
   return g_copy.cancelled;
 }
 
+// The last report is shown before the window goes, so whatever looks at it last sees
+// the end of the copy.
 void CloseCopyProgressWindow() {
   if (g_copy.window == nullptr) return;
+  if (g_copy.stale) ShowReportedState(g_copy.window);
   DestroyWindow(g_copy.window);
   g_copy.window = nullptr;
   g_copy.animation = nullptr;

@@ -75,14 +75,50 @@ TEST(ProgressUnits, PositionIsClampedToTheRange) {
   EXPECT_EQ(BarPosition(kBlock, -1), 0);
 }
 
+// A bar is told a new position only when it would draw differently: the filled length in
+// pixels changes (rounded to the nearest pixel), or the position is the range end, which
+// a bar with more units than pixels reaches only after its last pixel.
+struct BarRow {
+  const char *label;
+  int32_t shown, position, high, width;
+  int32_t pixels;  // BarPixels(position, high, width)
+  bool needed;     // BarNeedsPosition(shown, position, high, width)
+};
+
+const BarRow kBarRows[] = {
+    {"same position", 5, 5, 20, 280, 70, false},
+    {"fewer units than pixels: every unit moves the bar", 5, 6, 20, 280, 84, true},
+    {"many units within one pixel", 1000, 1003, 65541, 280, 4, false},
+    {"the next pixel", 1000, 1054, 65541, 280, 5, true},
+    {"rounded to the nearest pixel", 0, 117, 65541, 280, 0, false},
+    {"half a pixel rounds up", 0, 118, 65541, 280, 1, true},
+    {"the last pixel before the end stays", 65500, 65530, 65541, 280, 280, false},
+    {"the end is always sent", 65530, 65541, 65541, 280, 280, true},
+    {"after a new range the bar's position is unknown", -1, 0, 12, 280, 0, true},
+    {"a file under one block keeps an empty bar", 0, 0, 0, 280, 0, false},
+    {"unknown width: every change", 1000, 1001, 65541, 0, 0, true},
+    {"largest range and position", kMaxProgressUnits - 1, kMaxProgressUnits,
+     kMaxProgressUnits, 280, 280, true},
+};
+
+TEST(ProgressUnits, BarIsToldOnlyWhatChangesItsPicture) {
+  for (const BarRow &row : kBarRows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(BarPixels(row.position, row.high, row.width), row.pixels);
+    EXPECT_EQ(BarNeedsPosition(row.shown, row.position, row.high, row.width), row.needed);
+  }
+}
+
 // The refresh interval is measured on a tick count that wraps: a refresh shortly after
 // the wrap is due by the elapsed time, not by the raw numbers.
 TEST(ProgressUnits, RefreshIsDueByElapsedTicksAcrossTheWrap) {
   EXPECT_FALSE(RefreshDue(1000, 1000));
   EXPECT_FALSE(RefreshDue(1000 + kRefreshIntervalMs - 1, 1000));
   EXPECT_TRUE(RefreshDue(1000 + kRefreshIntervalMs, 1000));
-  EXPECT_FALSE(RefreshDue(2, 0xFFFFFFFAu));  // 8 ms across the wrap
-  EXPECT_TRUE(RefreshDue(20, 0xFFFFFFFAu));  // 26 ms across the wrap
+  const uint32_t before_wrap = 0xFFFFFFFAu;  // 6 ms before the wrap
+  EXPECT_FALSE(RefreshDue(2, before_wrap));  // 8 ms across the wrap
+  EXPECT_FALSE(RefreshDue(kRefreshIntervalMs - 7, before_wrap));
+  EXPECT_TRUE(RefreshDue(kRefreshIntervalMs - 6, before_wrap));
 }
 
 }  // namespace
