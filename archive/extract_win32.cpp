@@ -29,17 +29,21 @@ const uint32_t kListSizeLimit = 64u << 20;
 struct ExtractRun {
   HWND window;
   bool record;               // FullMode: record what is created
+  bool folder_is_new;        // the folder was made by this installation, so it was empty
   CreatedEntries created;    // entries that did not exist before this run wrote them
   char current[kMaxNameSize];  // the entry being written
 };
 
-// The output path of an entry, noting (in FullMode) whether the run creates it.
+// The output path of an entry, noting (in FullMode) whether the run creates it: in a
+// folder this run made, every entry is new, and none is looked up.
 int MakeOutputPath(void *context, const char *folder, const char *name, char *out, int size) {
   ExtractRun *run = (ExtractRun *)context;
   if (JoinEntryPath(folder, name, out, size) != 0) return -1;
   if (run->record) {
     CopyText(run->current, name, sizeof run->current);
-    if (SjisGetFileAttributes(out) == INVALID_FILE_ATTRIBUTES) RecordCreatedEntry(&run->created, name);
+    if (run->folder_is_new || SjisGetFileAttributes(out) == INVALID_FILE_ATTRIBUTES) {
+      RecordCreatedEntry(&run->created, name);
+    }
   }
   return 0;
 }
@@ -135,7 +139,9 @@ uint64_t ExistingFileSize(void *context, const char *name) {
 
 }  // namespace
 
-int PackageSpaceNeeded(const char *folder, uint64_t *bytes) {
+int PackageSpaceNeeded(const char *folder, bool folder_is_new, uint64_t *bytes) {
+  // In a folder this run made, nothing is there to be replaced: no file is looked up.
+  ExistingSize existing = folder_is_new ? nullptr : ExistingFileSize;
   // The sizes that fernpack records in the file list, one of the package's first entries:
   // a disc then reads a few blocks at its front instead of seeking to every entry.
   PackageReader reader;
@@ -144,8 +150,7 @@ int PackageSpaceNeeded(const char *folder, uint64_t *bytes) {
   uint32_t list_size = 0;
   if (opened && ReadTopLevelFile(&reader, IsFileListName, kListSizeLimit, &list, &list_size) ==
                     kArchiveOk) {
-    int summed = SumListGrowth(list, list_size, ExistingFileSize, const_cast<char *>(folder),
-                               bytes);
+    int summed = SumListGrowth(list, list_size, existing, const_cast<char *>(folder), bytes);
     ReleaseBlock(list);
     if (summed == 0) {
       ClosePackage(&reader);
@@ -155,7 +160,7 @@ int PackageSpaceNeeded(const char *folder, uint64_t *bytes) {
   ClosePackage(&reader);
   // A package without them (another tool, an older fernpack): a walk over every header.
   opened = OpenPackageArchive(&reader);
-  ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes, ExistingFileSize,
+  ArchiveResult result = opened ? SumUnpackedSizes(&reader, bytes, existing,
                                                    const_cast<char *>(folder))
                                 : kArchiveDamaged;
   ClosePackage(&reader);
@@ -172,7 +177,7 @@ bool OpenPackageArchive(PackageReader *reader) {
   return OpenPackage(path, reader) == kArchiveOk;
 }
 
-int ExtractPackage(const char *folder, ExtractMode mode) {
+int ExtractPackage(const char *folder, ExtractMode mode, bool folder_is_new) {
   PackageReader reader;
   if (!OpenPackageArchive(&reader)) FailExtraction(&reader, kArchiveDamaged, mode);
   // No WorkFolder (its name did not fit): nothing can be written, as before a damaged read.
@@ -180,6 +185,7 @@ int ExtractPackage(const char *folder, ExtractMode mode) {
   ExtractRun run;
   run.window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
   run.record = mode == kFullMode;
+  run.folder_is_new = folder_is_new;
   run.current[0] = '\0';
   StartCreatedEntries(&run.created);
   ExtractObserver observer = {&run, MakeOutputPath, OnFileStarted, OnProgress};

@@ -29,6 +29,7 @@ int SumListGrowth(const char *text, size_t size, ExistingSize existing, void *co
 // Windows only (free_space_win32.cpp). 0 when the drive of folder has room for the
 // package's files, or when either number cannot be had (the extraction then says what
 // goes wrong); -1 after telling the player that space is short, as after Cancel.
-int CheckFreeSpace(const char *folder);
+// folder_is_new: this run made the folder, so no file in it is replaced.
+int CheckFreeSpace(const char *folder, bool folder_is_new);
 
 #endif

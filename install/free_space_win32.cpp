@@ -6,9 +6,9 @@
 #include "support/messages.h"
 #include "support/wide_win32.h"
 
-int CheckFreeSpace(const char *folder) {
+int CheckFreeSpace(const char *folder, bool folder_is_new) {
   uint64_t needed = 0;
-  if (PackageSpaceNeeded(folder, &needed) != 0) return 0;
+  if (PackageSpaceNeeded(folder, folder_is_new, &needed) != 0) return 0;
   ULARGE_INTEGER available;
   if (!SjisGetDiskFreeSpaceEx(folder, &available)) return 0;
   if (needed <= available.QuadPart) return 0;

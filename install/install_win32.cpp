@@ -58,12 +58,12 @@ int RunInstall() {
   }
   // Room for every file, by a walk over the archive's headers; when short, the message
   // says how much is needed and the installation stops as after Cancel.
-  if (CheckFreeSpace(g_run.install_folder) != 0) return -1;
+  if (CheckFreeSpace(g_run.install_folder, created > 0) != 0) return -1;
   GrantFullAccess(g_run.install_folder, created);
   // A damaged archive ends the program. A cancelled copy has taken back what it wrote; the
   // folders made for it go too when empty, and nothing later in the sequence runs (the
   // access grant has run already and stays).
-  if (ExtractPackage(g_run.install_folder, kFullMode) != 0) {
+  if (ExtractPackage(g_run.install_folder, kFullMode, created > 0) != 0) {
     RemoveCreatedChain(g_run.install_folder, created);
     ErrorBox(kStopped);
     return -1;

@@ -52,7 +52,7 @@ road_install() {
   road_clean_prefix
   mkdir -p "$(dirname "$folder")"
   cat > "$work/road.txt" <<END
-poll${T}1
+poll${T}5
 launch${T}setup${T}$(winpath "$package")
 wait-window${T}setup${T}#32770${T}$road_title スタートアップ${T}120000
 click-label${T}インストール
@@ -101,7 +101,7 @@ road_uninstall() {
     tr -d '\r' | sed -n 's/.*REG_SZ *//p' | tr -d '"')
   [ -n "$program" ] || { echo "road_uninstall: no uninstall entry" >&2; return 1; }
   cat > "$work/unroad.txt" <<END
-poll${T}1
+poll${T}5
 launch${T}un${T}$program
 wait-box${T}*${T}120000
 click${T}6

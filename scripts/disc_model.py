@@ -20,6 +20,8 @@ The model (figures from the DVD drive class the installer ships on):
   instead when that is cheaper).
 - Windows keeps what was read in its file cache (a game's installation fits in memory):
   a read of bytes read before costs nothing, in 4 KiB pages.
+- The loader reads the program's headers first: Wine maps them, which strace does not
+  show, so the first read is taken to begin at offset 0.
 - The first read seeks, as any first access to a disc does; the medium's limit is that
   seek plus the package's bytes at the sequential rate. Reading is assumed not to wait
   for the processor (inflating runs at several times the drive's rate).
@@ -65,6 +67,9 @@ def reads_of(folder, package):
                         events.append((float(when), offset, result))
                     position[fd] = offset + result
     events.sort()
+    if events:
+        when, offset, length = events[0]
+        events[0] = (when, 0, offset + length)
     return events
 
 
