@@ -32,6 +32,14 @@ road_clean_prefix() {
     "$WINEPREFIX/drive_c/users/Public/Desktop/$road_title.lnk"
 }
 
+# road_completed <out> <line> <what>: the driver printed the line, or says what failed.
+road_completed() {
+  grep -qF -- "$2" "$1" && return 0
+  echo "bench-road: the $3 did not complete:" >&2
+  cat "$1" >&2
+  return 1
+}
+
 road_driver() {
   "$FERN_WINE" "$FERN_WINTEST_DIR/uidriver.exe" "$(winpath "$1")" 2>/dev/null | tr -d '\r'
 }
@@ -87,11 +95,7 @@ END
   else
     road_driver "$work/road.txt" > "$out"
   fi
-  if ! grep -qx "exit${T}0" "$out"; then
-    echo "road_install: the installation did not complete:" >&2
-    cat "$out" >&2
-    return 1
-  fi
+  road_completed "$out" "exit${T}0" installation || return 1
   echo "RESULT road $(road_sum "$out")"
 }
 
@@ -115,10 +119,6 @@ wait-exit${T}un${T}120000
 wait-no-process${T}UnInst${T}120000
 END
   road_driver "$work/unroad.txt" > "$out"
-  if ! grep -q "^text${T}アンインストールが完了しました" "$out"; then
-    echo "road_uninstall: the uninstallation did not complete:" >&2
-    cat "$out" >&2
-    return 1
-  fi
+  road_completed "$out" "text${T}アンインストールが完了しました。" uninstallation || return 1
   echo "RESULT uninstall $(road_sum "$out" | cut -d' ' -f1)"
 }
