@@ -2,7 +2,10 @@
 
 #include <string.h>
 
+#include <string>
+
 #include "support/sjis.h"
+#include "tools/fernpack/sjis_names.h"
 
 namespace {
 
@@ -80,6 +83,20 @@ TEST(SjisPaths, SearchesStartOnCharacterBoundaries) {
   EXPECT_EQ(nullptr, FindSjisText("\x83REP", "REP"));
   EXPECT_EQ(text, FindSjisText(text, ""));
   EXPECT_EQ(nullptr, FindSjisText("RE", "REP"));
+}
+
+// fernpack's host path: with its terminator it may fill the buffer exactly; one byte less
+// is refused before anything is written.
+TEST(SjisPaths, HostJoinAtAnExactlyFullBuffer) {
+  std::string expected = std::string("/f/data/") + u8"ソ.txt";
+  char out[64];
+  memset(out, 'x', sizeof out);
+  int size = (int)expected.size() + 1;
+  EXPECT_EQ(-1, JoinHostEntryPath(nullptr, "/f", "data\\\x83\x5C.txt", out, size - 1));
+  EXPECT_EQ('x', out[0]);
+  ASSERT_EQ(0, JoinHostEntryPath(nullptr, "/f", "data\\\x83\x5C.txt", out, size));
+  EXPECT_STREQ(expected.c_str(), out);
+  EXPECT_EQ('x', out[size]);
 }
 
 TEST(SjisPaths, CopyTextWholeNeverSplitsACharacter) {
