@@ -35,6 +35,7 @@ TEST(FolderChain, PrefixLevels) {
   char small[3];
   EXPECT_EQ(0, FolderPrefix("C:\\Games", small, sizeof small, 1));
   EXPECT_EQ(-1, FolderPrefix("C:\\Games", small, sizeof small, 2));
+  EXPECT_EQ(-1, FolderPrefix("C:\\Games", small, sizeof small, 0));  // levels count from 1
 }
 
 TEST(FolderChain, ChainPath) {

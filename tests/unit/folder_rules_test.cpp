@@ -120,6 +120,7 @@ const NormaliseRow kNormaliseRows[] = {
     {"holds title, then up", "C:\\Title\\..", &kMakerTitle, kFolderRoot, nullptr},
     {"relative climb", "..\\..\\Games", &kTitleOnly, kFolderAccepted, "C:\\Games"},
     {"dots inside", "D:\\a\\.\\b\\..\\c\\...", &kTitleOnly, kFolderAccepted, "D:\\a\\c"},
+    {"two up in a row", "D:\\a\\b\\c\\..\\..\\x", &kTitleOnly, kFolderAccepted, "D:\\a\\x"},
     {"dots in a name stay", "D:\\a..b\\.c", &kTitleOnly, kFolderAccepted, "D:\\a..b\\.c"},
     {"climb over a trail byte", "C:\\ソ\\..\\x", &kTitleOnly, kFolderAccepted, "C:\\x"},
 };
