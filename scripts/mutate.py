@@ -45,7 +45,12 @@ class Mutant:
         self.outcome = ""  # killed, survived, hang, stillborn
 
     def label(self):
-        return "%s:%d" % (self.file, self.line)
+        return "%s (row %d)" % (self.file, self.line)
+
+
+def shown(text):
+    """A mutant's text on one line, as the table writes it."""
+    return text.strip().replace("\n", LINE_END)
 
 
 def read_table(path):
@@ -132,7 +137,8 @@ def summary_markdown(mutants, valid, killed, rate):
         for m in survivors:
             why = ("equivalent: " + m.equivalent) if m.equivalent else "no test tells it apart"
             lines.append("| `%s` | `%s` → `%s` | %s |" % (
-                m.file, m.text.replace("|", "\\|"), m.replacement.replace("|", "\\|"), why))
+                m.file, shown(m.text).replace("|", "\\|"), shown(m.replacement).replace("|", "\\|"),
+                why))
         lines.append("")
     return "\n".join(lines)
 
@@ -206,7 +212,7 @@ def main():
                     f.write(original)
             mark = " (equivalent)" if m.equivalent else ""
             print("[%d/%d] %-9s %s%s  %s -> %s" % (index, len(chosen), m.outcome, m.label(), mark,
-                                                  m.text, m.replacement), flush=True)
+                                                  shown(m.text), shown(m.replacement)), flush=True)
     except KeyboardInterrupt:
         print("\nmutate: interrupted; the private copy is restored")
         sys.exit(130)
@@ -220,13 +226,14 @@ def main():
     print()
     for m in chosen:
         if m.outcome == "stillborn":
-            print("stillborn (does not compile): %s  %s" % (m.label(), m.text))
+            print("stillborn (does not compile): %s  %s" % (m.label(), shown(m.text)))
     for m in valid:
         if m.equivalent and m.outcome != "survived":
             print("marked equivalent but killed (the table is wrong): %s" % m.label())
     survivors = [m for m in counted if m.outcome == "survived"]
     for m in survivors:
-        print("SURVIVED %s  %s -> %s\n    %s" % (m.label(), m.text, m.replacement, m.reason))
+        print("SURVIVED %s  %s -> %s\n    %s" % (m.label(), shown(m.text), shown(m.replacement),
+                                                m.reason))
     print("mutate: killed %d of %d mutants (%.1f %%); %d equivalent, %d stillborn, %d not applied"
           % (killed, len(counted), rate, len(valid) - len(counted), len(chosen) - len(valid),
              len(bad)))
