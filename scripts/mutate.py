@@ -79,7 +79,9 @@ def source_files():
 
 def sync_copy():
     """Makes SRC hold exactly the working tree's files. A file whose content is already
-    the same keeps its time stamp, so the build only redoes what changed."""
+    the same keeps its time stamp, so the build only redoes what changed; a changed file
+    is written now, never with the working tree's older time stamp, which the build
+    would take for older than its object."""
     names = source_files()
     wanted = set(names)
     for name in names:
@@ -91,7 +93,8 @@ def sync_copy():
                 if f.read() == data:
                     continue
         os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(source, copy)
+        shutil.copyfile(source, copy)
+        shutil.copymode(source, copy)
     for folder, _, files in os.walk(SRC):
         for name in files:
             path = os.path.join(folder, name)

@@ -123,9 +123,8 @@ What bounds the speed of the slow targets (`perf record` of a few seconds of eac
   into a surface read from a file); filling and first touching those pages is about half
   of the time.
 - lint_fuzz: lint's own work under the sanitizers: comparison hooks in its many string
-  checks (about a third), the edit distance for its "did you mean" suggestions, and the
+  checks (about a third), the edit distance to every known key for a misspelt one, and the
   allocation stack traces that AddressSanitizer records for each of its small strings.
-
 END
   cat <<'END'
 

@@ -417,7 +417,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (WideToSjis(GetCommandLineW(), command, sizeof command) == 0) {
     int parsed = ParseHandoverCommand(command, &order);
     // A number wider than this build's handles cannot be the handle that was passed on.
-    if (parsed == 1 && order.process > (uint64_t)(ULONG_PTR)-1) parsed = -1;
+    if (parsed == 1 && (uint64_t)(ULONG_PTR)order.process != order.process) parsed = -1;
     if (parsed == 1) return RunCopy(order);
     if (parsed < 0) {
       MakeOwner(kDefaultCaption);
