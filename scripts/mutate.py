@@ -9,7 +9,7 @@ A mutant is killed when the tests fail or hang; it survives when they pass. A ro
 equivalent cannot change what the program does (its last column says why): it is run all
 the same, and counted apart.
 
-  mutate.py [--only TEXT] [--timeout SECONDS] [--jobs N] [--summary FILE]
+  mutate.py [--table FILE] [--only TEXT] [--timeout SECONDS] [--jobs N] [--summary FILE]
 
 FERN_BUILD_PREFIX is put in front of every build command (on a shared machine, for
 example, "flock /tmp/build.lock"). The table's rows: file, text, replacement, why it is a
@@ -50,7 +50,7 @@ class Mutant:
 
 def shown(text):
     """A mutant's text on one line, as the table writes it."""
-    return text.strip().replace("\n", LINE_END)
+    return text.strip().replace("\n", LINE_END) or "(nothing)"
 
 
 def read_table(path):
@@ -148,6 +148,7 @@ def summary_markdown(mutants, valid, killed, rate):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--table", default=TABLE, help="the mutants (default tests/mutants.tsv)")
     parser.add_argument("--only", default="", help="run only rows whose file or text holds this")
     parser.add_argument("--timeout", type=float, default=0,
                         help="seconds per test run (default: 4 times the clean run, at least 60)")
@@ -155,7 +156,7 @@ def main():
     parser.add_argument("--summary", default=os.path.join(WORK, "summary.md"))
     args = parser.parse_args()
 
-    mutants = read_table(TABLE)
+    mutants = read_table(args.table)
     os.makedirs(SRC, exist_ok=True)
     sync_copy()
     for m in mutants:
@@ -240,7 +241,7 @@ def main():
     print("mutate: killed %d of %d mutants (%.1f %%); %d equivalent, %d stillborn, %d not applied"
           % (killed, len(counted), rate, len(valid) - len(counted), len(chosen) - len(valid),
              len(bad)))
-    if not args.only:
+    if not args.only and args.table == TABLE:
         with open(args.summary, "w", encoding="utf-8") as f:
             f.write(summary_markdown(mutants, valid, killed, rate))
     sys.exit(1 if bad else 0)

@@ -86,8 +86,9 @@ TEST(SjisPaths, SearchesStartOnCharacterBoundaries) {
 }
 
 // fernpack's host path: with its terminator it may fill the buffer exactly; one byte less
-// is refused before anything is written.
-TEST(SjisPaths, HostJoinAtAnExactlyFullBuffer) {
+// is refused before anything is written. Texts longer than the conversion's own buffer
+// convert whole, both ways.
+TEST(SjisPaths, HostJoinAndLongConversions) {
   std::string expected = std::string("/f/data/") + u8"ソ.txt";
   char out[64];
   memset(out, 'x', sizeof out);
@@ -97,6 +98,13 @@ TEST(SjisPaths, HostJoinAtAnExactlyFullBuffer) {
   ASSERT_EQ(0, JoinHostEntryPath(nullptr, "/f", "data\\\x83\x5C.txt", out, size));
   EXPECT_STREQ(expected.c_str(), out);
   EXPECT_EQ('x', out[size]);
+
+  std::string sjis, utf8, back;
+  for (int i = 0; i < 700; i++) sjis += "\x83\x5C";
+  ASSERT_TRUE(SjisToUtf8(sjis, &utf8));
+  EXPECT_EQ(2100u, utf8.size());
+  ASSERT_TRUE(Utf8ToSjis(utf8, &back));
+  EXPECT_EQ(sjis, back);
 }
 
 TEST(SjisPaths, CopyTextWholeNeverSplitsACharacter) {

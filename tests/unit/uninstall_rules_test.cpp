@@ -55,6 +55,8 @@ TEST(UninstallRules, CheckRemovalLine) {
   char out[256];
   EXPECT_EQ(kNameOk, CheckRemovalLine(longest.c_str(), false, out, sizeof out));
   EXPECT_EQ(kNameTooLong, CheckRemovalLine((longest + "a").c_str(), false, out, sizeof out));
+  char wide[512];  // the name's own limit, whatever room the caller gives
+  EXPECT_EQ(kNameTooLong, CheckRemovalLine((longest + "a").c_str(), false, wide, sizeof wide));
   EXPECT_EQ(kNameTooLong, CheckRemovalLine(longest.c_str(), false, out, 100));
   EXPECT_STREQ("", out);
 }
