@@ -85,16 +85,16 @@ class LimitsTest : public ::testing::Test {
 
   // stub + archive + end marker, padding, trailer; then an optional certificate table
   // recorded in the stub's security directory.
-  std::string WritePackage(const Bytes &archive, size_t certificate = 0, size_t after = 0,
-                           bool pe32 = false) {
-    Bytes file = PeStub(pe32);
+  std::string WritePackage(const Bytes &archive, size_t certificate = 0, size_t after = 0) {
+    Bytes file = PeStub();
     uint32_t start = (uint32_t)file.size();
     file.insert(file.end(), archive.begin(), archive.end());
     file.insert(file.end(), {0, 0, 0, 0});
     Put32(&file, start);
     while (file.size() % 8 != 0) file.insert(file.end() - 6, 0);  // pad before the trailer
     if (certificate != 0) {
-      size_t entry = SecurityEntry(pe32);
+      size_t entry = 64 + kPeSignatureSize + kPeCoffHeaderSize + kPe32PlusDirectoryStart +
+                     kPeDirectorySize * kPeSecurityDirectory;
       WriteLe32(&file[entry], (uint32_t)file.size());
       WriteLe32(&file[entry + 4], (uint32_t)certificate);
       file.insert(file.end(), certificate, 0xCE);
@@ -148,13 +148,11 @@ TEST_F(LimitsTest, SignedPackageTrailer) {
       // are taken as the trailer, and they point nowhere.
       {"bytes after the certificate table", 1464, 4, kArchiveDamaged},
   };
-  for (bool pe32 : {false, true}) {
-    for (const Row &row : rows) {
-      std::string path = WritePackage(archive, row.certificate, row.after, pe32);
-      EXPECT_EQ(row.expected, Walk(path)) << row.label << (pe32 ? ", PE32" : ", PE32+");
-      if (row.expected == kArchiveOk) {
-        EXPECT_EQ(0, access((dir_ + "/out/install.env").c_str(), F_OK)) << row.label;
-      }
+  for (const Row &row : rows) {
+    std::string path = WritePackage(archive, row.certificate, row.after);
+    EXPECT_EQ(row.expected, Walk(path)) << row.label;
+    if (row.expected == kArchiveOk) {
+      EXPECT_EQ(0, access((dir_ + "/out/install.env").c_str(), F_OK)) << row.label;
     }
   }
   // A security directory that points past the end of the file is no signature.
