@@ -13,7 +13,8 @@ the same, and counted apart.
 
 FERN_BUILD_PREFIX is put in front of every build command (on a shared machine, for
 example, "flock /tmp/build.lock"). The table's rows: file, text, replacement, why it is a
-plausible bug, and for an equivalent mutant "equivalent: <why>"; fields are separated by
+plausible bug, and for an equivalent mutant "equivalent: <why>" (for a survivor that no
+assertion can see, "survives: <why>", still counted as surviving); fields are separated by
 tabs and taken as they stand, except that U+23CE stands for a line end; lines starting with
 '#' are comments, and a text must occur exactly once in its file.
 """
@@ -40,7 +41,10 @@ class Mutant:
         self.file, self.text, self.replacement, self.reason = fields[:4]
         self.text = self.text.replace(LINE_END, "\n")
         self.replacement = self.replacement.replace(LINE_END, "\n")
-        self.equivalent = fields[4][len("equivalent:"):].strip() if len(fields) > 4 else ""
+        note = fields[4] if len(fields) > 4 else ""
+        self.equivalent = note[len("equivalent:"):].strip() if note.startswith("equivalent:") else ""
+        # A survivor that no assertion can see, with the reason; still counted as surviving.
+        self.blind = note[len("survives:"):].strip() if note.startswith("survives:") else ""
         self.problem = ""  # why the row cannot be applied
         self.outcome = ""  # killed, survived, hang, stillborn
 
@@ -62,9 +66,9 @@ def read_table(path):
                 continue
             fields = raw.split("\t")
             m = Mutant(number, fields + [""] * (4 - len(fields)))
-            if len(fields) not in (4, 5) or (len(fields) == 5 and
-                                             not fields[4].startswith("equivalent:")):
-                m.problem = "a row needs 4 fields, or 5 with 'equivalent: why'"
+            if len(fields) not in (4, 5) or (len(fields) == 5 and not
+                                             fields[4].startswith(("equivalent:", "survives:"))):
+                m.problem = "a row needs 4 fields, or 5 with 'equivalent: why' or 'survives: why'"
             mutants.append(m)
     return mutants
 
@@ -131,14 +135,15 @@ def summary_markdown(mutants, valid, killed, rate):
     rows = ["| Mutants in the table | %d |" % len(mutants),
             "| Applied and built | %d |" % len(valid),
             "| Equivalent (cannot change behaviour) | %d |" % sum(1 for m in valid if m.equivalent),
-            "| Killed / counted | %d / %d (%.0f %%) |" % (killed, sum(1 for m in valid
+            "| Killed / counted | %d / %d (%.1f %%) |" % (killed, sum(1 for m in valid
                                                             if not m.equivalent), rate)]
     lines = ["| | |", "|---|---|"] + rows + [""]
     survivors = [m for m in valid if m.outcome == "survived"]
     if survivors:
         lines += ["| Survivor | Mutant | Why it survives |", "|---|---|---|"]
         for m in survivors:
-            why = ("equivalent: " + m.equivalent) if m.equivalent else "no test tells it apart"
+            why = ("equivalent: " + m.equivalent if m.equivalent else
+                   "counted as surviving: " + m.blind if m.blind else "no test tells it apart")
             lines.append("| `%s` | `%s` → `%s` | %s |" % (
                 m.file, shown(m.text).replace("|", "\\|"), shown(m.replacement).replace("|", "\\|"),
                 why))
@@ -238,6 +243,8 @@ def main():
     for m in survivors:
         print("SURVIVED %s  %s -> %s\n    %s" % (m.label(), shown(m.text), shown(m.replacement),
                                                 m.reason))
+        if m.blind:
+            print("    survives: " + m.blind)
     print("mutate: killed %d of %d mutants (%.1f %%); %d equivalent, %d stillborn, %d not applied"
           % (killed, len(counted), rate, len(valid) - len(counted), len(chosen) - len(valid),
              len(bad)))

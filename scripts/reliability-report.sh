@@ -140,7 +140,8 @@ Findings fixed, each kept as a regression input:
 the sources, against the native unit tests built without sanitizers, so that a mutant
 counts as killed only when an assertion fails or the tests hang, never because a
 sanitizer stopped them. Equivalent mutants are kept in the table with the reason and not
-counted.
+counted. The first run, against the tests as they then stood, killed 61 of the 88 mutants
+it counted (69 %); each survivor then got a sharper assertion or a missing row.
 
 END
   if [ -f build/mutate/summary.md ]; then
