@@ -17,7 +17,7 @@ WINTEST_DIR = $(WIN64_DIR)
 HOST32_SANITIZE = $(shell source scripts/i386-support.sh && fern_kernel_i386 && echo ON || echo OFF)
 
 .PHONY: all setup build host host32 win32 win64 wintest test test-i686 demo bench deb clean fuzz-build fuzz lint \
-	reliability-report
+	reliability-report mutate
 
 all: build
 
@@ -78,6 +78,12 @@ fuzz: fuzz-build
 # Static analysis of the portable code with the checked-in configuration.
 lint: setup
 	@bash scripts/lint.sh
+
+# Mutation testing: each mutant of tests/mutants.tsv against the native unit tests, built
+# without sanitizers in build/mutate (scripts/mutate.py); prints the kill rate and the
+# survivors. Not part of make test.
+mutate: setup
+	@python3 scripts/mutate.py --jobs $(JOBS)
 
 # docs/reliability.md from the latest results of make fuzz, make lint and the scenarios.
 reliability-report:

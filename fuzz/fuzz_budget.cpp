@@ -1,9 +1,14 @@
 #include "fuzz/fuzz_budget.h"
 
+#include <dirent.h>
+#include <errno.h>
+#include <ftw.h>
 #include <sanitizer/allocator_interface.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -33,11 +38,35 @@ void OnFree(const volatile void *pointer) {
   g_held.fetch_sub((int64_t)__sanitizer_get_allocated_size((const void *)pointer));
 }
 
+const char kScratchPrefix[] = "fernfuzz-";
+
+int RemoveEntry(const char *path, const struct stat *, int, struct FTW *) {
+  return remove(path);
+}
+
 void RemoveScratch() {
-  if (g_scratch[0] == '\0') return;
-  char command[kScratchPathSize + 16];
-  snprintf(command, sizeof command, "rm -rf '%s'", g_scratch);
-  if (system(command) != 0) fprintf(stderr, "cannot remove %s\n", g_scratch);
+  if (g_scratch[0] != '\0') RemoveTree(g_scratch);
+}
+
+// A crash or a kill skips the exit handler and leaves its scratch folder behind; the
+// folder's name carries the process id, so a later run removes the folders of processes
+// that are gone, and leaves those of targets still running.
+void RemoveStaleScratch(const char *base) {
+  DIR *dir = opendir(base);
+  if (dir == nullptr) return;
+  size_t prefix = strlen(kScratchPrefix);
+  while (struct dirent *entry = readdir(dir)) {
+    if (strncmp(entry->d_name, kScratchPrefix, prefix) != 0) continue;
+    char *end = nullptr;
+    long pid = strtol(entry->d_name + prefix, &end, 10);
+    if (end == entry->d_name + prefix || *end != '-' || pid <= 0) continue;
+    if (kill((pid_t)pid, 0) == 0 || errno != ESRCH) continue;
+    char path[kScratchPathSize];
+    if (snprintf(path, sizeof path, "%s/%s", base, entry->d_name) < (int)sizeof path) {
+      RemoveTree(path);
+    }
+  }
+  closedir(dir);
 }
 
 }  // namespace
@@ -67,7 +96,10 @@ void BudgetCheck(const char *reader, uint64_t budget, size_t input_size) {
 const char *ScratchFolder() {
   if (g_scratch[0] == '\0') {
     const char *base = getenv("TMPDIR");
-    snprintf(g_scratch, sizeof g_scratch, "%s/fernfuzz-XXXXXX", base ? base : "/tmp");
+    if (base == nullptr) base = "/tmp";
+    RemoveStaleScratch(base);
+    snprintf(g_scratch, sizeof g_scratch, "%s/%s%ld-XXXXXX", base, kScratchPrefix,
+             (long)getpid());
     if (mkdtemp(g_scratch) == nullptr) {
       perror("mkdtemp");
       abort();
@@ -76,6 +108,8 @@ const char *ScratchFolder() {
   }
   return g_scratch;
 }
+
+void RemoveTree(const char *path) { nftw(path, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 const char *WriteScratch(const char *name, const uint8_t *data, size_t size) {
   snprintf(g_scratch_file, sizeof g_scratch_file, "%s/%s", ScratchFolder(), name);

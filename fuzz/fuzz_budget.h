@@ -16,8 +16,11 @@ uint64_t BudgetPeak();
 void BudgetCheck(const char *reader, uint64_t budget, size_t input_size);
 
 // Scratch files: one per process, under a private folder that fuzz_budget.cpp makes and
-// removes; WriteScratch replaces the file's content with data.
+// removes (with the folders that ended processes left behind); WriteScratch replaces the
+// file's content with data.
 const char *ScratchFolder();
+// Removes path and everything under it, never following a link.
+void RemoveTree(const char *path);
 const char *WriteScratch(const char *name, const uint8_t *data, size_t size);
 
 #endif

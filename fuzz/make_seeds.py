@@ -48,6 +48,15 @@ put("archive_walk_fuzz", "folders",
     entry_file("data\\\x83\x5c.txt".encode("latin1").decode("cp932"), b"sjis") + END)
 put("archive_walk_fuzz", "block-edge",
     entry_file("big.bin", b"\0" * (131072 * 2 + 5)) + entry_file("empty.txt", b"") + END)
+# Packed data over three 128 KiB blocks (stored, so that it stays as large as it is), a
+# file after it, and a stream that ends in its first block though its packed size goes
+# on into the next: the reader must refuse it rather than take the rest for headers.
+noise = bytes((i * 2654435761 >> 13) & 0xFF for i in range(300000))
+put("archive_walk_fuzz", "packed-blocks",
+    entry_file("noise.bin", noise, zlib.compress(noise, 0)) + entry_file("after.txt", b"after") +
+    END)
+put("archive_walk_fuzz", "stream-ends-early",
+    entry_file("short.bin", b"short", zlib.compress(b"short") + noise[:140000]) + END)
 # Longest name: 255 bytes and its terminator.
 put("archive_walk_fuzz", "longest-name", entry_file("a" * 251 + ".txt", b"x") + END)
 

@@ -18,7 +18,16 @@ shift 2
 
 # A reader that needs more than this for any input is a finding in itself (each target
 # also checks its own budget tied to the input's size, fuzz/fuzz_budget.h).
-common=(-rss_limit_mb=2048 -timeout=20 -max_len=65536 -print_final_stats=1)
+common=(-rss_limit_mb=2048 -timeout=20 -print_final_stats=1)
+
+# The longest input of a target. The archive walk reads packed data in 128 KiB blocks, so
+# its inputs (and its seeds, which libFuzzer would cut to this length) reach over several.
+max_len_of() {
+  case $1 in
+  archive_walk_fuzz) echo 1048576 ;;
+  *) echo 65536 ;;
+  esac
+}
 
 inputs_of() {  # the kept inputs of one target, seeds and regressions
   local d
@@ -35,6 +44,7 @@ smoke)
   trap 'rm -rf "$work"' EXIT
   mapfile -t kept < <(inputs_of "$target")
   # Every kept input, once each: a regression must stay fixed.
+  common+=(-max_len="$(max_len_of "$target")")
   (cd "$work" && "$fuzz_dir/$target" "${common[@]}" "${kept[@]}" >"$work/replay.log" 2>&1) || {
     cat "$work/replay.log"; echo "fuzz smoke: $target failed on a kept input" >&2; exit 1; }
   # Then a bounded mutation run from the seeds: a fixed count with a fixed seed.
@@ -58,15 +68,21 @@ run)
     mkdir -p "$corpus" "$crashes"
     log=$fuzz_dir/report/$target.log
     rc=0
-    (cd "$fuzz_dir" && "./$target" "${common[@]}" -max_total_time="$seconds" \
+    (cd "$fuzz_dir" && "./$target" "${common[@]}" -max_len="$(max_len_of "$target")" \
+        -max_total_time="$seconds" \
         -artifact_prefix="$crashes/" "$corpus" "$top/fuzz/corpus/$target" \
         $( [ -d "$top/fuzz/regressions/$target" ] && echo "$top/fuzz/regressions/$target" ) \
         >"$log" 2>&1) || rc=$?
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
     found=$(find "$crashes" -type f | wc -l)
-    printf 'target=%s seconds=%s executions=%s crashes=%s exit=%s\n' \
-      "$target" "$seconds" "${runs:-0}" "$found" "$rc" >"$fuzz_dir/report/$target.txt"
-    echo "fuzz: $target: ${runs:-0} executions in ${seconds}s, $found crash input(s) kept in $crashes"
+    # Coverage as libFuzzer last printed it: edges (cov) and features (ft).
+    last=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1 || true)
+    cov=$(echo "$last" | awk '{print $2}') ft=$(echo "$last" | awk '{print $4}')
+    printf 'target=%s seconds=%s executions=%s coverage=%s features=%s crashes=%s exit=%s\n' \
+      "$target" "$seconds" "${runs:-0}" "${cov:-0}" "${ft:-0}" "$found" "$rc" \
+      >"$fuzz_dir/report/$target.txt"
+    echo "fuzz: $target: ${runs:-0} executions in ${seconds}s, coverage ${cov:-0} edges," \
+      "$found crash input(s) kept in $crashes"
     [ "$rc" -eq 0 ] || status=1
   done
   exit $status

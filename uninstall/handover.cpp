@@ -27,10 +27,11 @@ const char *SkipArgument(const char *p) {
 }
 
 // A decimal number of at most 19 digits followed by a blank; null when there is none.
-const char *ReadNumber(const char *p, unsigned long *value) {
+// 19 digits always fit 64 bits; unsigned long has only 32 on Windows.
+const char *ReadNumber(const char *p, uint64_t *value) {
   const char *start = p;
-  unsigned long v = 0;
-  while (*p >= '0' && *p <= '9' && p - start < 19) v = v * 10 + (unsigned long)(*p++ - '0');
+  uint64_t v = 0;
+  while (*p >= '0' && *p <= '9' && p - start < 19) v = v * 10 + (uint64_t)(*p++ - '0');
   if (p == start || (*p != ' ' && *p != '\t')) return nullptr;
   *value = v;
   return p;
@@ -40,8 +41,8 @@ const char *ReadNumber(const char *p, unsigned long *value) {
 
 int FormatHandoverCommand(char *out, size_t size, const char *program,
                           const HandoverOrder *order) {
-  int n = snprintf(out, size, "\"%s\" %s %lu %d \"%s\"", program, kSwitch, order->process,
-                   order->saved_games ? 1 : 0, order->folder);
+  int n = snprintf(out, size, "\"%s\" %s %llu %d \"%s\"", program, kSwitch,
+                   (unsigned long long)order->process, order->saved_games ? 1 : 0, order->folder);
   return n < 0 || (size_t)n >= size ? -1 : 0;
 }
 
@@ -72,8 +73,8 @@ int ParseHandoverCommand(const char *command_line, HandoverOrder *order) {
     return 0;
   }
   p = SkipBlanks(p + switch_length);
-  unsigned long process = 0;
-  unsigned long saved_games = 0;
+  uint64_t process = 0;
+  uint64_t saved_games = 0;
   p = ReadNumber(p, &process);
   if (p == nullptr) return -1;
   p = ReadNumber(SkipBlanks(p), &saved_games);

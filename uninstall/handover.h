@@ -16,11 +16,12 @@
 #define FERN_UNINSTALL_HANDOVER_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 enum { kCommandSize = 600 };  // two paths of 260 bytes, the switch and two numbers
 
 struct HandoverOrder {
-  unsigned long process;  // the original's process handle in the copy
+  uint64_t process;       // the original's process handle in the copy (64 bits on every build)
   int saved_games;        // 0 or 1
   char folder[260];       // the InstallFolder
 };

@@ -198,7 +198,7 @@ int StartCopy(const char *self, const char *folder, int saved_games) {
     return -1;
   }
   HandoverOrder order;
-  order.process = (unsigned long)(ULONG_PTR)me;
+  order.process = (uint64_t)(ULONG_PTR)me;
   order.saved_games = saved_games;
   CopyText(order.folder, folder, sizeof order.folder);
   char command[kCommandSize];
@@ -417,6 +417,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char command[kCommandSize];
   if (WideToSjis(GetCommandLineW(), command, sizeof command) == 0) {
     int parsed = ParseHandoverCommand(command, &order);
+    // A number wider than this build's handles cannot be the handle that was passed on.
+    if (parsed == 1 && (uint64_t)(ULONG_PTR)order.process != order.process) parsed = -1;
     if (parsed == 1) return RunCopy(order);
     if (parsed < 0) {
       MakeOwner(kDefaultCaption);

@@ -54,6 +54,7 @@ const NameRow kNameRows[] = {
     {"device", "CON", false, kNameDevice},
     {"device with extension", "data\\nul.txt", false, kNameDevice},
     {"com port", "com1.log", false, kNameDevice},
+    {"device before blanks", "data\\CON .txt", false, kNameDevice},
     {"not a device", "console.txt", false, kNameOk},
     {"wildcard", "a*.txt", false, kNameBadCharacter},
     {"pipe", "a|b", false, kNameBadCharacter},
@@ -93,7 +94,7 @@ TEST(EntryName, ContainsAndPreviewChoice) {
 }
 
 TEST(EntryName, JoinKeepsThePathLimit) {
-  char out[kPathSize];
+  char out[4096];  // as large as the walk's: the limit is the path's, not the buffer's
   std::string folder(200, 'f');
   std::string name(58, 'n');  // 200 + 1 + 58 = 259 characters: fits
   EXPECT_EQ(0, JoinEntryPath(folder.c_str(), name.c_str(), out, sizeof out));
@@ -215,6 +216,7 @@ TEST_F(ArchiveTest, FullModeRestoresFilesFoldersAndTimes) {
 TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   ArchiveBuilder b;
   b.File("UnInst.exe", "MZ uninstaller");
+  b.Folder("saves\\");  // a top-level folder is passed over
   b.File("install.env", "TITLEBAR x");
   b.File("instTSCR.rct", "picture");
   b.File("README.TXT", "readme");
@@ -267,6 +269,14 @@ TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
   EXPECT_EQ(kArchiveEnd, ReadTopLevelFile(&reader, is_env, 9, &data, &size)) << "over the limit";
   ClosePackage(&reader);
+  // A stream that makes more than its header's size is damage, not a longer file.
+  ArchiveBuilder longer;
+  longer.File("install.env", "TITLEBAR x");
+  WriteLe32(&longer.bytes[2 + sizeof "install.env"], 5);
+  longer.Write(package_);
+  ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+  EXPECT_EQ(kArchiveDamaged, ReadTopLevelFile(&reader, is_env, 10, &data, &size));
+  ClosePackage(&reader);
 }
 
 TEST_F(ArchiveTest, DamageIsRefused) {
@@ -318,7 +328,7 @@ TEST_F(ArchiveTest, DamageIsRefused) {
 }
 
 TEST_F(ArchiveTest, ArchiveStartMustLieInsideTheFile) {
-  for (uint32_t start : {0xFFFFFFF0u, 100u, 17u}) {
+  for (uint32_t start : {0xFFFFFFF0u, 100u, 17u, 15u}) {  // 15: no room for the end marker
     FILE *f = fopen(package_.c_str(), "wb");
     unsigned char bytes[20] = {0};
     WriteLe32(bytes + 16, start);

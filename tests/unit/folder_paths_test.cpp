@@ -35,6 +35,7 @@ TEST(FolderChain, PrefixLevels) {
   char small[3];
   EXPECT_EQ(0, FolderPrefix("C:\\Games", small, sizeof small, 1));
   EXPECT_EQ(-1, FolderPrefix("C:\\Games", small, sizeof small, 2));
+  EXPECT_EQ(-1, FolderPrefix("C:\\Games", small, sizeof small, 0));  // levels count from 1
 }
 
 TEST(FolderChain, ChainPath) {
@@ -71,6 +72,7 @@ TEST(FolderChain, ReplaceExtension) {
       {"C:\\TEMP\\Fernstall_fullaccess.bat", "C:\\TEMP\\Fernstall_fullaccess.pif"},
       {"C:\\a.b\\name", "C:\\a.b\\name.pif"},
       {"C:\\T\\name..bat", "C:\\T\\name.pif"},
+      {"x.d:name", "x.d:name.pif"},  // a colon ends what came before, as a separator does
   };
   for (const Row &row : rows) {
     char out[kPathSize];

@@ -43,6 +43,12 @@ TEST(FolderProposal, RefusesWhatDoesNotFit) {
   settings.inst_to = title.c_str();
   EXPECT_EQ(-1, BuildProposedFolder(candidate, sizeof candidate, &settings));
   EXPECT_STREQ("", candidate);
+  // A buffer that holds the drive's root "C:\\" but not its terminator: nothing is written
+  // past it.
+  char three[8] = "xxxxxxx";
+  EXPECT_EQ(-1, BuildProposedFolder(three, 3, &kTitleOnly));
+  EXPECT_STREQ("", three);
+  EXPECT_EQ('x', three[3]);
 }
 
 TEST(FolderBrowse, AppendsMakerUnlessPickedAndAlwaysTitle) {
@@ -114,6 +120,7 @@ const NormaliseRow kNormaliseRows[] = {
     {"holds title, then up", "C:\\Title\\..", &kMakerTitle, kFolderRoot, nullptr},
     {"relative climb", "..\\..\\Games", &kTitleOnly, kFolderAccepted, "C:\\Games"},
     {"dots inside", "D:\\a\\.\\b\\..\\c\\...", &kTitleOnly, kFolderAccepted, "D:\\a\\c"},
+    {"two up in a row", "D:\\a\\b\\c\\..\\..\\x", &kTitleOnly, kFolderAccepted, "D:\\a\\x"},
     {"dots in a name stay", "D:\\a..b\\.c", &kTitleOnly, kFolderAccepted, "D:\\a..b\\.c"},
     {"climb over a trail byte", "C:\\ソ\\..\\x", &kTitleOnly, kFolderAccepted, "C:\\x"},
 };
@@ -138,18 +145,20 @@ TEST(FolderNormalise, RoomForTheProbeFile) {
   EXPECT_EQ(259u, folder.size() + 1 + strlen(kProbeFileName));
 }
 
-// Each step that grows the text, exactly at the limit and one past it.
+// Each step that grows the text, exactly at the limit and one past it. A refused step
+// leaves the text whole, as the steps before it made it.
 TEST(FolderNormalise, GrowthAtTheLimit) {
   struct Row {
     const char *label;
     std::string head;  // padded to the length that just fits
     size_t grows_by;
     const FolderSettings *settings;
+    const char *kept;  // what the steps before the refused one put in front
   } rows[] = {
-      {"extension", "D:\\", 12, &kMakerTitle},   // + "\\Maker\\Title"
-      {"drive prefix", "\\", 2, &kTitleOnly},    // "C:" in front
-      {"separator", "C:", 1, &kTitleOnly},       // "\\" after the drive
-      {"prefix and separator", "", 3, &kTitleOnly},
+      {"extension", "D:\\", 12, &kMakerTitle, ""},   // + "\\Maker\\Title"
+      {"drive prefix", "\\", 2, &kTitleOnly, ""},    // "C:" in front
+      {"separator", "C:", 1, &kTitleOnly, ""},       // "\\" after the drive
+      {"prefix and separator", "", 3, &kTitleOnly, "C:"},
   };
   for (const Row &row : rows) {
     std::string fits = row.head + std::string(259 - row.grows_by - row.head.size(), 'a');
@@ -163,7 +172,8 @@ TEST(FolderNormalise, GrowthAtTheLimit) {
     CopyText(candidate, over.c_str(), sizeof candidate);
     EXPECT_EQ(kFolderTooLong, NormaliseInstallFolder(candidate, sizeof candidate, row.settings))
         << row.label;
-    EXPECT_LT(strlen(candidate), sizeof candidate) << row.label;
+    EXPECT_EQ(row.kept + over, std::string(candidate, strnlen(candidate, sizeof candidate)))
+        << row.label;
   }
 }
 

@@ -54,19 +54,25 @@ void AddFile(Bytes *archive, const std::string &name, const std::string &data,
   archive->insert(archive->end(), extra, 0);
 }
 
-// A stub with a PE32+ optional header (16 data directories), 1024 bytes.
-Bytes PeStub() {
+// A stub of 1024 bytes with 16 data directories: a PE32 optional header, as the shipped
+// 32-bit installer has, or a PE32+ one, as the x86-64 build has.
+const size_t kOptional = 64 + kPeSignatureSize + kPeCoffHeaderSize;
+Bytes PeStub(bool pe32 = false) {
   Bytes b(1024, 0);
   b[0] = 'M';
   b[1] = 'Z';
   b[kPeOffsetField] = 64;
   memcpy(&b[64], "PE\0\0", 4);
-  b[64 + 4 + kPeOptionalSizeField] = 240;  // PE32+ optional header with 16 directories
-  size_t optional = 64 + kPeSignatureSize + kPeCoffHeaderSize;
-  b[optional] = 0x0B;
-  b[optional + 1] = 0x02;
-  b[optional + kPe32PlusDirectoryCountField] = 16;
+  b[64 + 4 + kPeOptionalSizeField] = pe32 ? 224 : 240;
+  b[kOptional] = 0x0B;
+  b[kOptional + 1] = pe32 ? 0x01 : 0x02;
+  b[kOptional + (pe32 ? kPe32DirectoryCountField : kPe32PlusDirectoryCountField)] = 16;
   return b;
+}
+
+size_t SecurityEntry(bool pe32) {
+  return kOptional + (pe32 ? kPe32DirectoryStart : kPe32PlusDirectoryStart) +
+         kPeDirectorySize * kPeSecurityDirectory;
 }
 
 class LimitsTest : public ::testing::Test {
@@ -176,6 +182,47 @@ TEST_F(LimitsTest, SignedPackageTrailer) {
   fclose(f);
 }
 
+// The certificate table is found only through well-formed headers of either form, and
+// moves the trailer only when it leaves four bytes for it in front.
+TEST(SignedPackageHeaders, TableOnlyThroughWellFormedHeaders) {
+  struct Row {
+    const char *label;
+    bool pe32;
+    size_t at;       // a byte of the stub to change, 0 for none
+    unsigned value;  // its new value
+    uint32_t table_offset;  // the table runs from here to the end of the file
+    bool found;
+    uint64_t data_end;  // PackageDataEnd
+  } rows[] = {
+      {"PE32+", false, 0, 0, 1016, true, 1016},
+      {"PE32", true, 0, 0, 1016, true, 1016},
+      {"not MZ", true, 1, 'X', 1016, false, 1024},
+      {"not PE\\0\\0", true, 67, 1, 1016, false, 1024},
+      {"unknown optional header", true, kOptional + 1, 3, 1016, false, 1024},
+      {"5 directories", true, kOptional + kPe32DirectoryCountField, 5, 1016, true, 1016},
+      {"4 directories: no security entry", true, kOptional + kPe32DirectoryCountField, 4, 1016,
+       false, 1024},
+      {"optional header holds the entry", true, 64 + 4 + kPeOptionalSizeField, 136, 1016, true,
+       1016},
+      {"optional header ends inside it", true, 64 + 4 + kPeOptionalSizeField, 135, 1016, false,
+       1024},
+      {"table at 4: room for the trailer", false, 0, 0, 4, true, 4},
+      {"table at 3: no room", false, 0, 0, 3, true, 1024},
+  };
+  for (const Row &row : rows) {
+    Bytes stub = PeStub(row.pe32);
+    if (row.at != 0) stub[row.at] = (unsigned char)row.value;
+    WriteLe32(&stub[SecurityEntry(row.pe32)], row.table_offset);
+    WriteLe32(&stub[SecurityEntry(row.pe32) + 4], 1024 - row.table_offset);
+    FILE *f = tmpfile();
+    ASSERT_EQ(stub.size(), fwrite(stub.data(), 1, stub.size(), f));
+    CertificateTable table = FindCertificateTable(f, stub.size());
+    EXPECT_EQ(row.found ? row.table_offset : 0, table.offset) << row.label;
+    EXPECT_EQ(row.data_end, PackageDataEnd(f, stub.size())) << row.label;
+    fclose(f);
+  }
+}
+
 // A zlib stream whose end falls exactly on a 128 KiB read-block edge, with a packed size
 // that is exact, and one that claims one byte more.
 TEST_F(LimitsTest, StreamEndOnTheBlockEdge) {
@@ -270,6 +317,12 @@ TEST(SpaceLimits, ShortageMessage) {
   char small[16];
   EXPECT_EQ(-1, FormatSpaceShortage(small, sizeof small, 1, 0));
   EXPECT_EQ('\0', small[sizeof small - 1]);
+  // The message with its terminator fits exactly; one byte less does not.
+  char text[1024];
+  ASSERT_EQ(0, FormatSpaceShortage(text, sizeof text, 1, 0));
+  size_t whole = strlen(text) + 1;
+  EXPECT_EQ(0, FormatSpaceShortage(text, whole, 1, 0));
+  EXPECT_EQ(-1, FormatSpaceShortage(text, whole - 1, 1, 0));
 }
 
 // A file that cannot be written is not damage: the result, the system's reason and the

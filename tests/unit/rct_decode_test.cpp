@@ -94,6 +94,8 @@ TEST(RctDecode, WellFormedStreams) {
       {"0x7F count 0 is 128 px", File(129, 1, Cat({P, {0x7F, 0, 0}, lit128})), Cat({P, lit128})},
       {"0x7E is 127 px", File(128, 1, Cat({P, {0x7E}, lit127})), Cat({P, lit127})},
       {"overlapping copy repeats", File(5, 1, Cat({P, {0x00}, Q, {0x86}})), Cat({P, Q, P, Q, P})},
+      {"short overlapping copy far from the end", File(10, 1, Cat({P, {0x81, 0x06}, Distinct(7, 1)})),
+       Cat({P, P, P, Distinct(7, 1)})},
       // Entry 6 is (+3, -1): from (6, 1) it reaches x = 9 of row 0, which is (1, 1).
       {"right-edge copy reads next row",
        File(8, 2,
@@ -139,6 +141,12 @@ TEST(RctDecode, RowsSpreadToStrideInPlace) {
       EXPECT_TRUE(std::equal(out.begin() + y * stride, out.begin() + y * stride + row_bytes,
                              linear.begin() + y * row_bytes))
           << "width " << width << " row " << y;
+      // The padding after each row but the last is cleared, not left with pixels.
+      if (y + 1 < height) {
+        EXPECT_EQ(Bytes(stride - row_bytes, 0),
+                  Bytes(out.begin() + y * stride + row_bytes, out.begin() + (y + 1) * stride))
+            << "width " << width << " row " << y;
+      }
     }
   }
 }
@@ -170,6 +178,8 @@ std::vector<BadRow> MalformedRows() {
       {"TC01 without name length", Bytes(File(1, 1, {}, "TC01")), kRctShortFile},
       {"TC01 name runs past the end", Bytes(long_name.begin(), long_name.end() - 1), kRctShortFile},
       {"packed size past the end", File(4, 1, P, "TC00", -1, 12), kRctShortFile},
+      {"packed size one past the end", File(4, 1, Cat({P, {0x80, 0x01}, Q, R}), "TC00", -1, 12),
+       kRctShortFile},
       {"packed size 0", File(1, 1, {}, "TC00", -1, 0), kRctTruncated},
       {"first pixel incomplete", File(1, 1, {1, 2}), kRctTruncated},
       {"stream ends before control byte", File(2, 1, P), kRctTruncated},

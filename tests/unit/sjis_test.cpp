@@ -2,7 +2,10 @@
 
 #include <string.h>
 
+#include <string>
+
 #include "support/sjis.h"
+#include "tools/fernpack/sjis_names.h"
 
 namespace {
 
@@ -80,6 +83,28 @@ TEST(SjisPaths, SearchesStartOnCharacterBoundaries) {
   EXPECT_EQ(nullptr, FindSjisText("\x83REP", "REP"));
   EXPECT_EQ(text, FindSjisText(text, ""));
   EXPECT_EQ(nullptr, FindSjisText("RE", "REP"));
+}
+
+// fernpack's host path: with its terminator it may fill the buffer exactly; one byte less
+// is refused before anything is written. Texts longer than the conversion's own buffer
+// convert whole, both ways.
+TEST(SjisPaths, HostJoinAndLongConversions) {
+  std::string expected = std::string("/f/data/") + u8"ソ.txt";
+  char out[64];
+  memset(out, 'x', sizeof out);
+  int size = (int)expected.size() + 1;
+  EXPECT_EQ(-1, JoinHostEntryPath(nullptr, "/f", "data\\\x83\x5C.txt", out, size - 1));
+  EXPECT_EQ('x', out[0]);
+  ASSERT_EQ(0, JoinHostEntryPath(nullptr, "/f", "data\\\x83\x5C.txt", out, size));
+  EXPECT_STREQ(expected.c_str(), out);
+  EXPECT_EQ('x', out[size]);
+
+  std::string sjis, utf8, back;
+  for (int i = 0; i < 700; i++) sjis += "\x83\x5C";
+  ASSERT_TRUE(SjisToUtf8(sjis, &utf8));
+  EXPECT_EQ(2100u, utf8.size());
+  ASSERT_TRUE(Utf8ToSjis(utf8, &back));
+  EXPECT_EQ(sjis, back);
 }
 
 TEST(SjisPaths, CopyTextWholeNeverSplitsACharacter) {

@@ -104,6 +104,9 @@ TEST(TransferTokens, UnescapeKeepsTheCharacterAfterEachBackslash) {
     ASSERT_EQ(0, UnescapeRegText(row.in, out, sizeof out)) << row.in;
     EXPECT_STREQ(row.out, out) << row.in;
   }
+  char four[4];  // the line with its terminator must fit, even when escapes would shrink it
+  EXPECT_EQ(0, UnescapeRegText("abc", four, sizeof four));
+  EXPECT_EQ(-1, UnescapeRegText("ab\\c", four, sizeof four));
 }
 
 // An expanded line of 511 bytes fits the 512-byte buffer; one more byte and the line is

@@ -55,6 +55,8 @@ TEST(UninstallRules, CheckRemovalLine) {
   char out[256];
   EXPECT_EQ(kNameOk, CheckRemovalLine(longest.c_str(), false, out, sizeof out));
   EXPECT_EQ(kNameTooLong, CheckRemovalLine((longest + "a").c_str(), false, out, sizeof out));
+  char wide[512];  // the name's own limit, whatever room the caller gives
+  EXPECT_EQ(kNameTooLong, CheckRemovalLine((longest + "a").c_str(), false, wide, sizeof wide));
   EXPECT_EQ(kNameTooLong, CheckRemovalLine(longest.c_str(), false, out, 100));
   EXPECT_STREQ("", out);
 }
@@ -309,16 +311,28 @@ TEST(UninstallReport, KeepsWithinItsBufferAndCountsTheRest) {
   // Every shown entry is whole.
   EXPECT_EQ((size_t)(21 - report.left_out - 1), (all.size() - tail.size() -
                                                   strlen("  fern.exe（使用中）\n")) / 43);
+
+  // A line that leaves exactly the reserve for the count is shown, and then nothing more
+  // is; one byte longer, it is counted and a short one after it still shown.
+  size_t fill = kReportSize - kReportTailSize - 1 - strlen("  \n");
+  for (size_t extra : {(size_t)0, (size_t)1}) {
+    StartReport(&report);
+    std::string line(fill + extra, 'y');
+    AddReportEntry(&report, line.c_str(), "");
+    AddReportEntry(&report, "z", "");
+    std::string shown = extra == 0 ? "  " + line + "\n" : "  z\n";
+    EXPECT_EQ(shown + "  ほか 1 件\n", ReportText(&report)) << extra;
+  }
 }
 
 TEST(UninstallHandover, CommandRoundTripAndRefusals) {
-  HandoverOrder order = {1234, 1, "C:\\Program Files\\Fern Soft\\" SO};
+  HandoverOrder order = {4886718345ull, 1, "C:\\Program Files\\Fern Soft\\" SO};
   char command[kCommandSize];
   ASSERT_EQ(0, FormatHandoverCommand(command, sizeof command,
                                      "C:\\users\\me\\Temp\\UnInst_0000002A.exe", &order));
   HandoverOrder read = {0, 0, ""};
   ASSERT_EQ(1, ParseHandoverCommand(command, &read));
-  EXPECT_EQ(1234ul, read.process);
+  EXPECT_EQ(4886718345ull, read.process);  // past 32 bits
   EXPECT_EQ(1, read.saved_games);
   EXPECT_STREQ(order.folder, read.folder);
 
@@ -337,6 +351,8 @@ TEST(UninstallHandover, CommandRoundTripAndRefusals) {
       {"UnInst.exe /fern-uninstall 12 0 C:\\Game", -1},
       {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game", -1},
       {"UnInst.exe /fern-uninstall 12 0 \"C:\\Game\" more", -1},
+      {"UnInst.exe /fern-uninstall 12 0\"C:\\Game\"", -1},
+      {"UnInst.exe /fern-uninstall 12345678901234567890 0 \"C:\\Game\"", -1},  // 20 digits
       {"UnInst.exe /fern-uninstall 12 0 \"\"", -1},
       // The folder: absolute, below a drive's root, no step up or aside.
       {"u /fern-uninstall 1 0 \"..\\..\"", -1},
@@ -361,7 +377,14 @@ TEST(UninstallHandover, CommandRoundTripAndRefusals) {
   EXPECT_EQ(1, ParseHandoverCommand(command_line.c_str(), &read));
   command_line = "u /fern-uninstall 1 0 \"" + folder + "f\"";
   EXPECT_EQ(-1, ParseHandoverCommand(command_line.c_str(), &read));
-  EXPECT_EQ(-1, FormatHandoverCommand(command, 20, "C:\\x.exe", &order));
+  // 19 digits are read whole.
+  EXPECT_EQ(1, ParseHandoverCommand("u /fern-uninstall 9999999999999999999 0 \"C:\\G\"", &read));
+  EXPECT_EQ(9999999999999999999ull, read.process);
+  // The command with its terminator fits exactly; one byte less does not.
+  size_t whole = strlen(command) + 1;
+  const char *copy = "C:\\users\\me\\Temp\\UnInst_0000002A.exe";
+  EXPECT_EQ(0, FormatHandoverCommand(command, whole, copy, &order));
+  EXPECT_EQ(-1, FormatHandoverCommand(command, whole - 1, copy, &order));
 }
 
 }  // namespace

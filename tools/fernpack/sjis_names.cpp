@@ -62,18 +62,6 @@ bool EntryNameToHostPath(const char *name, std::string *path) {
   return SjisToUtf8(sjis, path);
 }
 
-bool HostPathToEntryName(const std::string &path, std::string *name) {
-  std::string sjis;
-  if (!Utf8ToSjis(path, &sjis)) return false;
-  name->clear();
-  for (const char *p = sjis.c_str(); *p; p += SjisCharLength(p)) {
-    size_t n = SjisCharLength(p);
-    name->push_back(n == 1 && *p == '/' ? '\\' : p[0]);
-    if (n == 2) name->push_back(p[1]);
-  }
-  return true;
-}
-
 int JoinHostEntryPath(void *, const char *folder, const char *name, char *out, int size) {
   std::string relative;
   if (!EntryNameToHostPath(name, &relative)) return -1;

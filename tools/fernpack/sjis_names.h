@@ -19,9 +19,6 @@ bool EntryNameToHostPath(const char *name, std::string *path);
 // folder/data/a.txt in UTF-8; -1 when the name is not Shift-JIS or the path does not fit.
 int JoinHostEntryPath(void *context, const char *folder, const char *name, char *out, int size);
 
-// A host relative path (slashes) as an archive entry name (backslashes), in Shift-JIS.
-bool HostPathToEntryName(const std::string &path, std::string *name);
-
 // One component of a host path (a file or folder name, UTF-8 as the file system holds
 // it) as the Shift-JIS bytes that the package will store. The name is first composed
 // (Unicode NFC), so decomposed names as macOS writes them convert like their composed
