@@ -184,8 +184,10 @@ scenario "killed during the extraction, run again: the second run installs every
 rm -rf "$WORK/drive-s/Game"
 {
   walk_into_copy "$WORK/ro.exe" 禁止試験 'S:\Game'
+  # Paused once the first file exists: the last one cannot be whole then, however fast
+  # the copy runs.
   cat <<END
-wait-window${T}setup${T}#32770${T}ファイルのコピー中...${T}60000${T}0
+wait-file${T}S:\Game\data\a.bin${T}60000
 pause${T}setup
 sleep${T}30000
 END

@@ -575,7 +575,7 @@ void Run(wchar_t **f, int n) {
     DWORD start = GetTickCount();
     while (GetFileAttributesW(f[1]) == INVALID_FILE_ATTRIBUTES) {
       if (GetTickCount() - start > (DWORD)_wtoi(f[2])) Fail(L"file did not appear", f[1]);
-      Sleep(50);
+      Sleep(g_poll_ms);
     }
     PrintUtf8(L"file\t", f[1]);
   } else if (wcscmp(cmd, L"wait-no-process") == 0 && n == 3) {
