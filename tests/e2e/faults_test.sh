@@ -131,11 +131,12 @@ expect "exit${T}-1"
 # ---------------------------------------------------------------------------------------
 scenario "the destination turns read-only after the write test: a refused write is told"
 small_drive s 256m
-# Large enough that the copy is still running when the driver sees its window.
+# Large enough that the copy is still running when the driver sees its first file.
 make_fault_game "$WORK/ro" "禁止試験" a.bin 30000000 b.bin 30000000 c.bin 30000000
 pack_game "$WORK/ro" "$WORK/ro.exe" --level 1
-# The driver stops the installer as soon as the copy window shows (the write test lies
-# behind it); the drive is made read-only then, and the installer let go on. A file
+# The driver stops the installer as soon as the first file exists (the write test lies
+# behind it; the copy window may show too late on a fast copy); the drive is made
+# read-only then, and the installer let go on. A file
 # system with a file open for writing cannot be remounted read-only, so the drive letter
 # is turned to a read-only view of the same files: every later open sees it.
 mkdir -p "$WORK/drive-s-ro"
@@ -144,7 +145,7 @@ mount -o remount,bind,ro "$WORK/drive-s-ro"
 {
   walk_into_copy "$WORK/ro.exe" 禁止試験 'S:\Game'
   cat <<END
-wait-window${T}setup${T}#32770${T}ファイルのコピー中...${T}60000${T}0
+wait-file${T}S:\Game\data\a.bin${T}60000
 pause${T}setup
 sleep${T}4000
 resume${T}setup
