@@ -2,9 +2,11 @@
 //
 // A modeless dialog (template COPYINGDELUX) owned by OwnerWindow(): a looping animation,
 // a bar for the file being written (1010), a bar for the whole archive (1019) and the
-// path of the current file (1012). It lives on the extracting thread and is kept alive
-// only by the message draining in UpdateCopyProgress and PumpCopyMessages. Not
-// reentrant: at most one window exists at a time.
+// path of the current file (1012). It runs on a thread of its own, which refreshes it
+// from the last report every kRefreshIntervalMs and answers its clicks; the extracting
+// thread only records reports, drains its own queue at the same interval and waits while
+// the question after Cancel is open. Not reentrant: at most one window exists at a time,
+// and the functions below are called from one extracting thread.
 #ifndef FERN_ARCHIVE_PROGRESS_WINDOW_H
 #define FERN_ARCHIVE_PROGRESS_WINDOW_H
 
@@ -18,7 +20,8 @@ enum {
   kAnimationId = 1020,
 };
 
-// Opens the window for an archive of `total` bytes, destroying one left from before; null
+// Opens the window for an archive of `total` bytes, destroying one left from before, and
+// returns once the dialog exists (its first paint follows on the window's thread); null
 // when it cannot be created (the extraction then runs without display).
 HWND OpenCopyProgressWindow(int64_t total);
 
@@ -27,21 +30,20 @@ HWND OpenCopyProgressWindow(int64_t total);
 void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size);
 
 // Called after every output block with the bytes written of the current file and the
-// archive bytes consumed. At most every kRefreshIntervalMs (progress_units.h) it
-// refreshes the window (path, ranges, both bars, a bar only when it would draw
-// differently) and drains the message queue; the drain happens also when window is null.
-// A report within the interval is kept and shown by the next refresh. Returns 1 once the
-// player clicked Cancel (or pressed Esc) and answered Yes to "インストールを中止しますか？":
-// the extraction is to stop.
+// archive bytes consumed. The report is kept; the window's next refresh (at most
+// kRefreshIntervalMs later, progress_units.h) shows it: path, ranges, both bars, a bar
+// only when it would draw differently. At most every kRefreshIntervalMs the calling
+// thread's message queue is drained, also when window is null. While the question after
+// Cancel is open it waits here. Returns 1 once the player clicked Cancel (or pressed Esc)
+// and answered Yes to "インストールを中止しますか？": the extraction is to stop.
 int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
 
-// For a caller that waits between blocks: shows a report kept since the last refresh once
-// the interval is over, and drains the message queue as UpdateCopyProgress does (the
-// window's keyboard messages through the dialog manager, so that Esc is Cancel).
+// For a caller that waits between blocks: drains its message queue, and waits while the
+// question after Cancel is open, as UpdateCopyProgress does.
 void PumpCopyMessages();
 
-// Shows a report kept since the last refresh, destroys the window, if any, and drains the
-// queue.
+// Waits for an open question to be answered, shows the last report, destroys the window,
+// if any, ends its thread and drains the queue.
 void CloseCopyProgressWindow();
 
 // 1 once the player confirmed Cancel in the window opened last.

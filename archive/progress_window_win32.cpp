@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "archive/progress_units.h"
 #include "support/messages.h"
@@ -11,8 +12,29 @@
 
 namespace {
 
-// Module state; CopyCancelled starts at 0 and is only ever set.
+// What the extraction reports, kept for the window's next refresh. Written by the
+// extracting thread and read by the window's thread, both under CopyWindowState::lock.
+struct CopyReport {
+  char path[kPathSize];     // the current file, shown at the next refresh: a file that
+  int32_t next_file_high;   // starts and ends between two refreshes never costs anything
+  bool file_pending;
+  uint64_t file_bytes;
+  int64_t consumed;
+  bool stale;  // the counts or the file have not been shown yet
+};
+
+// Module state; at most one window exists at a time.
 struct CopyWindowState {
+  // Set while a window's thread runs.
+  HANDLE thread;
+  HANDLE ready;  // set once the dialog exists (or could not be made)
+  CRITICAL_SECTION lock;
+  bool lock_ready;
+  CopyReport report;
+  // The extracting thread's own: when it last drained its queue.
+  bool drained;
+  DWORD last_drain;
+  // The window's thread's own.
   HWND window;     // null while no window exists
   HWND animation;  // taken at WM_INITDIALOG
   int64_t total;   // archive bytes, recorded at opening
@@ -22,27 +44,24 @@ struct CopyWindowState {
   int32_t file_position;
   int32_t file_width;  // client widths of the bars in pixels; 0 when unknown
   int32_t total_width;
-  // The current file, shown at the next refresh: a file that starts and ends between two
-  // refreshes never costs the window anything.
-  char path[kPathSize];
-  int32_t next_file_high;
-  bool file_pending;
-  // The counts of the last report, shown at the next refresh; stale while they are not.
-  uint64_t file_bytes;
-  int64_t consumed;
-  bool stale;
-  bool refreshed;          // a refresh has happened; last_refresh is its tick count
-  DWORD last_refresh;
-  int cancelled;  // the player confirmed Cancel: the extraction stops at the next block
-  bool asking;    // the question after Cancel is open
+  // Shared flags, read and written with interlocked operations.
+  volatile LONG cancelled;  // the player confirmed Cancel: the extraction stops
+  volatile LONG asking;     // the question after Cancel is open: the extraction waits
 };
-CopyWindowState g_copy = {nullptr, nullptr, 0, 1, 1, -1, -1, 0, 0, "", 0, false,
-                          0, 0, false, false, 0, 0, false};
+CopyWindowState g_copy;
 
 const char kAskStop[] = "インストールを中止しますか？";
 
 const wchar_t kTemplateName[] = L"COPYINGDELUX";
 const wchar_t kAnimationName[] = L"AVI_FILECOPY";
+
+enum {
+  kRefreshTimer = 1,
+  kCloseMessage = WM_APP + 1,  // from CloseCopyProgressWindow: last refresh, then close
+  kAskingPollMs = 10,
+};
+
+LONG ReadFlag(volatile LONG *flag) { return InterlockedCompareExchange(flag, 0, 0); }
 
 // Ranges go to the bars as 32-bit numbers (PBM_SETRANGE32): the 16-bit pair of
 // PBM_SETRANGE cannot hold the unit count of a package over 8 GiB. Results are not
@@ -80,21 +99,34 @@ int32_t ClientWidth(HWND dialog, int id) {
 }
 
 // Brings the window up to the last report: the current file's path and range, then both
-// bars.
+// bars. The report is copied out under the lock; the controls are told outside it, so
+// the extraction never waits for a repaint.
 void ShowReportedState(HWND window) {
-  g_copy.stale = false;
-  if (g_copy.file_pending) {
-    g_copy.file_pending = false;
-    SjisSetDlgItemText(window, kFilePathId, g_copy.path);
-    SetBarRange(window, kFileBarId, g_copy.next_file_high);
+  CopyReport shown;
+  EnterCriticalSection(&g_copy.lock);
+  bool stale = g_copy.report.stale;
+  if (stale) {
+    shown = g_copy.report;
+    g_copy.report.stale = false;
+    g_copy.report.file_pending = false;
   }
-  SetBarPosition(window, kFileBarId, BarPosition(g_copy.file_bytes, g_copy.file_high));
-  int64_t consumed = g_copy.consumed;
+  LeaveCriticalSection(&g_copy.lock);
+  if (!stale) return;
+  if (shown.file_pending) {
+    SjisSetDlgItemText(window, kFilePathId, shown.path);
+    SetBarRange(window, kFileBarId, shown.next_file_high);
+  }
+  SetBarPosition(window, kFileBarId, BarPosition(shown.file_bytes, g_copy.file_high));
   SetBarPosition(window, kTotalBarId,
-                 BarPosition(consumed < 0 ? 0 : (uint64_t)consumed, g_copy.total_high));
+                 BarPosition(shown.consumed < 0 ? 0 : (uint64_t)shown.consumed,
+                             g_copy.total_high));
 }
 
 BOOL OnInitDialog(HWND dialog) {
+  // The extracting thread goes on from here; the rest of the opening (the clip, the first
+  // paint) happens while it already copies.
+  g_copy.window = dialog;
+  SetEvent(g_copy.ready);
   CenterWindow(dialog);
   // The template's placeholder stays hidden until the first file starts.
   SendDlgItemMessageW(dialog, kFilePathId, WM_SETTEXT, 0, (LPARAM)L"");
@@ -102,7 +134,7 @@ BOOL OnInitDialog(HWND dialog) {
   g_copy.total_width = ClientWidth(dialog, kTotalBarId);
   SetBarRange(dialog, kFileBarId, 1);
   SetBarPosition(dialog, kFileBarId, 0);
-  SetBarRange(dialog, kTotalBarId, 1);
+  SetBarRange(dialog, kTotalBarId, TotalBarHigh(g_copy.total));
   SetBarPosition(dialog, kTotalBarId, 0);
   // Without an instance handle the clip comes from the module that created the control,
   // the one holding the template. A missing clip leaves the area empty.
@@ -111,37 +143,46 @@ BOOL OnInitDialog(HWND dialog) {
   // Repeat without end, from frame 0 to the last frame.
   SendMessageW(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
   ShowWindow(g_copy.animation, SW_SHOW);
+  SetTimer(dialog, kRefreshTimer, kRefreshIntervalMs, nullptr);
   return TRUE;
 }
 
-// Cancel (the button, or Esc) asks first. The question is answered inside the message
-// drain that follows an output block, so the copy waits at that block meanwhile: No
-// plays the animation again and the copy goes on; Yes makes the next update report the
-// cancellation, and the extraction stops there.
+// Cancel (the button, or Esc) asks first. While the question is open the extraction
+// waits at the next block it reaches: No plays the animation again and the copy goes on;
+// Yes makes the next update report the cancellation, and the extraction stops there.
 void OnCancel() {
-  if (g_copy.asking || g_copy.cancelled) return;
-  g_copy.asking = true;
+  if (ReadFlag(&g_copy.asking) || ReadFlag(&g_copy.cancelled)) return;
+  InterlockedExchange(&g_copy.asking, 1);
   SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
   int stop = ConfirmBox(kAskStop);
-  g_copy.asking = false;
   if (stop) {
-    g_copy.cancelled = 1;
+    InterlockedExchange(&g_copy.cancelled, 1);
   } else {
     SendMessageW(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
   }
+  InterlockedExchange(&g_copy.asking, 0);
 }
-
 
 INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   (void)lparam;
   switch (message) {
     case WM_INITDIALOG:
       return OnInitDialog(dialog);
+    case WM_TIMER:
+      if (wparam == kRefreshTimer) ShowReportedState(dialog);
+      return TRUE;
     case WM_COMMAND:
       // Exactly IDCANCEL with the click notification (0), which Esc also sends; other
       // notifications of the button do nothing.
       if (wparam == IDCANCEL) OnCancel();
       return FALSE;
+    case kCloseMessage:
+      // Whatever looks at the window last sees the end of the copy.
+      KillTimer(dialog, kRefreshTimer);
+      ShowReportedState(dialog);
+      DestroyWindow(dialog);
+      PostQuitMessage(0);
+      return TRUE;
     default:
       return FALSE;
   }
@@ -163,99 +204,132 @@ void RegisterCommonControls(DWORD classes_wanted) {
   if (init != nullptr) init(&classes);
 }
 
+// The window's own thread: the dialog, its refresh timer and its message loop, until
+// kCloseMessage. Painting the bars and the animation here keeps their cost (under Wine,
+// requests to the Wine server and the X server) off the extracting thread.
+DWORD WINAPI CopyWindowThread(void *) {
+  // The template's bars and animation are common-control classes.
+  RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
+  HWND window =
+      CreateDialogParamW(OwnerInstance(), kTemplateName, OwnerWindow(), CopyDialogProc, 0);
+  if (window == nullptr) {
+    SetEvent(g_copy.ready);
+    return 0;
+  }
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The window's keyboard messages go through the dialog manager first (Esc is Cancel).
+    if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+// Waits for handle (or, with none, until the question after Cancel is answered) while
+// the extracting thread's own queue is drained: the window's thread sends messages to
+// windows of this one (the owner's activation, the question's owner), and a wait that
+// did not take them would hang both.
+void WaitDraining(HANDLE handle) {
+  for (;;) {
+    if (handle == nullptr && !ReadFlag(&g_copy.asking)) return;
+    DWORD count = handle != nullptr ? 1 : 0;
+    DWORD timeout = handle != nullptr ? INFINITE : (DWORD)kAskingPollMs;
+    DWORD woke = MsgWaitForMultipleObjects(count, handle != nullptr ? &handle : nullptr,
+                                           FALSE, timeout, QS_ALLINPUT);
+    if (handle != nullptr && woke == WAIT_OBJECT_0) return;
+    if (woke == WAIT_FAILED) return;
+    PumpMessages();
+  }
+}
+
+// The extracting thread's queue is drained at most every kRefreshIntervalMs, not after
+// every block (about a third of a millisecond of inflation): each look at the queue goes
+// through the window system, which under Wine costs more than the blocks.
+void DrainIfDue() {
+  DWORD now = GetTickCount();
+  if (g_copy.drained && !RefreshDue(now, g_copy.last_drain)) return;
+  g_copy.drained = true;
+  g_copy.last_drain = now;
+  PumpMessages();
+}
+
 }  // namespace
 
 HWND OpenCopyProgressWindow(int64_t total) {
-  g_copy.total = total;
-  g_copy.cancelled = 0;
-  g_copy.asking = false;
   CloseCopyProgressWindow();
-  g_copy.file_pending = false;
-  g_copy.file_bytes = 0;
-  g_copy.consumed = 0;
-  g_copy.stale = false;
-  // The template's bars and animation are common-control classes; registering them is
-  // cheap and repeatable.
-  RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
-  HWND owner = OwnerWindow();
-  g_copy.window = CreateDialogParamW(OwnerInstance(), kTemplateName, owner, CopyDialogProc, 0);
-  if (g_copy.window == nullptr) return nullptr;
-  PumpMessages();
-  SetBarRange(g_copy.window, kTotalBarId, TotalBarHigh(total));
-  SetBarPosition(g_copy.window, kTotalBarId, 0);
-  PumpMessages();
-  g_copy.refreshed = true;
-  g_copy.last_refresh = GetTickCount();
-  return g_copy.window;
+  if (!g_copy.lock_ready) {
+    InitializeCriticalSection(&g_copy.lock);
+    g_copy.lock_ready = true;
+  }
+  memset(&g_copy.report, 0, sizeof g_copy.report);
+  g_copy.total = total;
+  g_copy.total_high = 1;
+  g_copy.file_high = 1;
+  g_copy.total_position = -1;
+  g_copy.file_position = -1;
+  g_copy.window = nullptr;
+  g_copy.animation = nullptr;
+  InterlockedExchange(&g_copy.cancelled, 0);
+  InterlockedExchange(&g_copy.asking, 0);
+  g_copy.drained = false;
+  g_copy.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (g_copy.ready == nullptr) return nullptr;
+  g_copy.thread = CreateThread(nullptr, 0, CopyWindowThread, nullptr, 0, nullptr);
+  if (g_copy.thread == nullptr) {
+    CloseHandle(g_copy.ready);
+    g_copy.ready = nullptr;
+    return nullptr;
+  }
+  WaitDraining(g_copy.ready);
+  HWND window = g_copy.window;
+  if (window == nullptr) CloseCopyProgressWindow();  // no template: the thread has ended
+  return window;
 }
 
 void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size) {
   if (window == nullptr) return;
-  CopyText(g_copy.path, path, sizeof g_copy.path);
-  g_copy.next_file_high = FileBarHigh(unpacked_size);
-  g_copy.file_pending = true;
-  g_copy.file_bytes = 0;  // a refresh before its first block shows its bar empty
-  g_copy.stale = true;
+  EnterCriticalSection(&g_copy.lock);
+  CopyText(g_copy.report.path, path, sizeof g_copy.report.path);
+  g_copy.report.next_file_high = FileBarHigh(unpacked_size);
+  g_copy.report.file_pending = true;
+  g_copy.report.file_bytes = 0;  // a refresh before its first block shows its bar empty
+  g_copy.report.stale = true;
+  LeaveCriticalSection(&g_copy.lock);
 }
 
-namespace {
-
-// The window is brought up to date and the queue drained at most every
-// kRefreshIntervalMs, not after every block (about a third of a millisecond of
-// inflation): each bar or text change repaints its control at once and each look at the
-// queue goes through the window system, which under Wine costs more than the blocks.
-// Between refreshes the window shows the state of the last one; WM_QUIT and clicks wait
-// at most one interval.
-bool TakeRefresh() {
-  DWORD now = GetTickCount();
-  if (g_copy.refreshed && !RefreshDue(now, g_copy.last_refresh)) return false;
-  g_copy.refreshed = true;
-  g_copy.last_refresh = now;
-  return true;
-}
-
-// The copy window's keyboard messages go through the dialog manager first.
-void DrainQueue() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) exit((int)message.wParam);
-    if (g_copy.window != nullptr && IsDialogMessageW(g_copy.window, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
-}  // namespace
-
-// A caller that waits between blocks calls this often; a report that came within the
-// interval of the refresh before it is shown here once the interval is over, so the
-// window never stays behind the copy by more than one interval.
 void PumpCopyMessages() {
-  if (g_copy.window != nullptr && g_copy.stale && TakeRefresh()) {
-    ShowReportedState(g_copy.window);
-  }
-  DrainQueue();
+  WaitDraining(nullptr);
+  PumpMessages();
 }
 
 int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
-  g_copy.file_bytes = file_bytes;
-  g_copy.consumed = consumed;
-  g_copy.stale = true;
-  if (!TakeRefresh()) return g_copy.cancelled;
-  if (window != nullptr) ShowReportedState(window);
-  DrainQueue();
-  return g_copy.cancelled;
+  if (window != nullptr) {
+    EnterCriticalSection(&g_copy.lock);
+    g_copy.report.file_bytes = file_bytes;
+    g_copy.report.consumed = consumed;
+    g_copy.report.stale = true;
+    LeaveCriticalSection(&g_copy.lock);
+  }
+  // The copy waits here while the question after Cancel is open.
+  WaitDraining(nullptr);
+  DrainIfDue();
+  return (int)ReadFlag(&g_copy.cancelled);
 }
 
-// The last report is shown before the window goes, so whatever looks at it last sees
-// the end of the copy.
 void CloseCopyProgressWindow() {
-  if (g_copy.window == nullptr) return;
-  if (g_copy.stale) ShowReportedState(g_copy.window);
-  DestroyWindow(g_copy.window);
+  if (g_copy.thread == nullptr) return;
+  // A question still open is answered first; the copy is over, so either answer ends it.
+  WaitDraining(nullptr);
+  if (g_copy.window != nullptr) PostMessageW(g_copy.window, kCloseMessage, 0, 0);
+  WaitDraining(g_copy.thread);
+  CloseHandle(g_copy.thread);
+  CloseHandle(g_copy.ready);
+  g_copy.thread = nullptr;
+  g_copy.ready = nullptr;
   g_copy.window = nullptr;
   g_copy.animation = nullptr;
   PumpMessages();
 }
 
-int CopyProgressCancelled() { return g_copy.cancelled; }
+int CopyProgressCancelled() { return (int)ReadFlag(&g_copy.cancelled); }

@@ -3,7 +3,8 @@
 # (a stub that unpacks its own package with the real window): the caption, the path of
 # the current file, both bars in 131072-byte units, the looping animation; a Cancel that
 # asks first, where No plays the animation again and every file still arrives with its
-# stored time; and Esc, which is Cancel too, where Yes stops the walk.
+# stored time; and Esc, which is Cancel too, where Yes stops the walk, also while the
+# extraction stalls and drains nothing (the window keeps playing and asks meanwhile).
 source "$(dirname "$0")/lib.sh"
 T=$'\t'
 RUN_STUB=$WIN_DIR/fullmode_run.exe
@@ -80,18 +81,23 @@ for f in big1.bin data/big2.bin data/small.txt tiny.dat; do
   check "$f keeps its stored time" [ "$(stat -c %Y "$game/$f")" = "$(stat -c %Y "$out/$f")" ]
 done
 
-scenario "Esc is Cancel: Yes stops the walk at the next block"
+scenario "Esc is Cancel: Yes stops the walk at the next block, also during a stalled read"
 rm -rf "$out"
-FULLMODE_PAUSE_MS=400 drive <<END || true
+# After the first block the extraction stalls for 12 s without draining anything: the
+# window plays on and asks well within that time, and the walk stops once it goes on.
+FULLMODE_STALL_MS=12000 drive <<END || true
 launch${T}run${T}$(winpath "$WORK/run/run.exe")
 wait-window${T}run${T}#32770${T}${TITLE}${T}30000
 sleep${T}800
+animating${T}1020${T}600
 key${T}27
-wait-box${T}run${T}10000
+wait-box${T}run${T}6000
 text
 click${T}6
 wait-exit${T}run${T}60000
 END
+check "the animation plays while the extraction stalls" \
+  [ "$(grep '^animating' "$OUT" | cut -f3 | tr -d '\n')" = "1" ]
 expect "text${T}インストールを中止しますか？"
 expect "exit${T}11"  # cancelled: the walk stopped
 some_file_missing() {

@@ -7,7 +7,9 @@
 //
 // FULLMODE_PAUSE_MS in the environment is a pause in milliseconds after the window opens
 // and after each output block, so that a test can watch the bars move on a small package;
-// the window's messages keep being drained while paused.
+// the window's messages keep being drained while paused. FULLMODE_STALL_MS is a pause
+// after the first block in which nothing is drained, as when a read stalls on a
+// scratched disc: the window must stay alive on its own meanwhile.
 #include <windows.h>
 
 #include <stdio.h>
@@ -21,6 +23,7 @@
 namespace {
 
 DWORD g_pause_ms = 0;
+DWORD g_stall_ms = 0;
 
 void Pause() {
   for (DWORD waited = 0; waited < g_pause_ms; waited += 10) {
@@ -35,6 +38,11 @@ void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
 
 int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
   int stop = UpdateCopyProgress((HWND)context, file_bytes, consumed);
+  if (g_stall_ms != 0) {
+    Sleep(g_stall_ms);
+    g_stall_ms = 0;
+    stop = UpdateCopyProgress((HWND)context, file_bytes, consumed);
+  }
   Pause();
   return stop;
 }
@@ -60,6 +68,8 @@ int main(int argc, char **argv) {
   }
   const char *pause = getenv("FULLMODE_PAUSE_MS");
   if (pause != nullptr) g_pause_ms = (DWORD)atoi(pause);
+  const char *stall = getenv("FULLMODE_STALL_MS");
+  if (stall != nullptr) g_stall_ms = (DWORD)atoi(stall);
   CreateDirectoryA(folder, nullptr);
 
   PackageReader reader;
