@@ -59,10 +59,13 @@ void GrantFullAccess(const char *folder, int created);
 // is none. 0 when the copy was made.
 int KeepUninstallerCopy(const char *install_folder, char *program);
 
-// Shortcuts (shortcuts_win32.cpp). The uninstaller's shortcut starts uninstaller.
+// Shortcuts (shortcuts_win32.cpp). The uninstaller's shortcut starts uninstaller. The
+// desktop question only asks (true: OK with its box ticked); CreateDesktopShortcut makes
+// the shortcut to the game's program.
 int IsVistaOrLater();
 int CreateStartMenuShortcuts(const char *install_folder, const char *uninstaller);
-void OfferDesktopShortcut(const char *install_folder);
+bool AskDesktopShortcut();
+int CreateDesktopShortcut(const char *install_folder);
 
 // The completion dialog (completion_win32.cpp): 1 when the player asked for the readme.
 int ShowCompletionDialog();

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include "archive/extract.h"
 #include "install/free_space.h"
 #include "install/install_steps.h"
@@ -35,6 +37,28 @@ struct InstallRun {
   char uninstaller[kPathSize];  // what the uninstall entry and its shortcut start
 };
 InstallRun g_run;
+
+// The protected uninstaller copy and the Start-menu shortcuts need no answer from the
+// player: they are made on a thread of their own while the desktop question is open
+// (under Wine they took 90 ms, which the player waited for before the question came).
+// Nothing else reads the settings or the run's state until the thread has ended.
+DWORD WINAPI KeepCopyAndShortcuts(void *) {
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);
+  CreateStartMenuShortcuts(g_run.install_folder, g_run.uninstaller);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+
+// Waits for the thread, taking this thread's messages meanwhile (a shell call of the
+// thread may send one to the menu window, its owner).
+void AwaitThread(HANDLE thread) {
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    PumpMessages();
+  }
+  CloseHandle(thread);
+}
 
 }  // namespace
 
@@ -70,9 +94,15 @@ int RunInstall() {
   }
   // The uninstaller that runs with administrator rights comes from where only they may
   // write; without that copy, from the InstallFolder.
-  KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);
-  CreateStartMenuShortcuts(g_run.install_folder, g_run.uninstaller);
-  OfferDesktopShortcut(g_run.install_folder);
+  IsVistaOrLater();  // its cache is filled before two threads may read it
+  HANDLE helper = CreateThread(nullptr, 0, KeepCopyAndShortcuts, nullptr, 0, nullptr);
+  if (helper == nullptr) {
+    KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);
+    CreateStartMenuShortcuts(g_run.install_folder, g_run.uninstaller);
+  }
+  bool desktop = AskDesktopShortcut();
+  if (helper != nullptr) AwaitThread(helper);
+  if (desktop) CreateDesktopShortcut(g_run.install_folder);
   RegisterUninstallEntry(g_run.uninstaller);
   SetInstallToken(g_run.install_folder);
   TransferIniSection();

@@ -27,13 +27,12 @@ const char kLinkSuffix[] = ".LNK";
 const char kUninstallLabel[] = " アンインストール";
 const char kDefaultReadmeLabel[] = "お読みください";
 
-// Module state: the two version caches and the folder the desktop dialog works for.
+// Module state: the two version caches.
 struct ShortcutState {
   int vista_or_later;  // kUnknown, 0 or 1
   int nt_family;       // kUnknown, 0 or 1
-  const char *desktop_folder;
 };
-ShortcutState g_shortcuts = {kUnknown, kUnknown, nullptr};
+ShortcutState g_shortcuts = {kUnknown, kUnknown};
 
 // Joins the parts into out; -1 when they do not fit (the shortcut then fails). A part may
 // be out itself: the parts are joined in a buffer of their own first.
@@ -116,17 +115,9 @@ bool ShortcutNamesUsable() {
          (group == nullptr || CheckEntryName(group, false) == kNameOk);
 }
 
-int CreateDesktopShortcut(const char *install_folder) {
-  if (!ShortcutNamesUsable()) return -1;
-  char folder[kPathSize];
-  int csidl = IsVistaOrLater() ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
-  if (!SpecialFolderPath(OwnerWindow(), csidl, folder) ||
-      AppendBackslash(folder, sizeof folder) != 0) {
-    return -1;
-  }
-  return MakeShortcut(folder, GetTitleBar(), "", install_folder, GetExeName());
-}
 
+// The desktop question: ends with 1 for OK with the box ticked, 0 for OK without it or
+// for Cancel.
 INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
@@ -135,14 +126,11 @@ INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
       return TRUE;
     case WM_COMMAND:
       if (wparam == IDOK) {
-        if (IsDlgButtonChecked(dialog, kDesktopBox) == BST_CHECKED) {
-          CreateDesktopShortcut(g_shortcuts.desktop_folder);
-        }
-        EndDialog(dialog, 1);
+        EndDialog(dialog, IsDlgButtonChecked(dialog, kDesktopBox) == BST_CHECKED ? 1 : 0);
         return TRUE;
       }
       if (wparam == IDCANCEL) {
-        EndDialog(dialog, 2);
+        EndDialog(dialog, 0);
         return TRUE;
       }
       return FALSE;
@@ -209,9 +197,19 @@ int CreateStartMenuShortcuts(const char *install_folder, const char *uninstaller
   return failed ? -1 : 0;
 }
 
-void OfferDesktopShortcut(const char *install_folder) {
-  g_shortcuts.desktop_folder = install_folder;
+int CreateDesktopShortcut(const char *install_folder) {
+  if (!ShortcutNamesUsable()) return -1;
+  char folder[kPathSize];
+  int csidl = IsVistaOrLater() ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
+  if (!SpecialFolderPath(OwnerWindow(), csidl, folder) ||
+      AppendBackslash(folder, sizeof folder) != 0) {
+    return -1;
+  }
+  return MakeShortcut(folder, GetTitleBar(), "", install_folder, GetExeName());
+}
+
+bool AskDesktopShortcut() {
   HWND owner = OwnerWindow();
   HINSTANCE instance = OwnerInstance();
-  DialogBoxParamW(instance, L"MAKESHORTCUT", owner, ShortcutDialogProc, 0);
+  return DialogBoxParamW(instance, L"MAKESHORTCUT", owner, ShortcutDialogProc, 0) == 1;
 }
