@@ -24,10 +24,8 @@ namespace {
 // files than any package holds.
 const uint32_t kListSizeLimit = 64u << 20;
 
-// One extraction: its window, and in FullMode what it created, so that a Cancel can take
-// that away again.
+// One extraction: in FullMode what it created, so that a Cancel can take that away again.
 struct ExtractRun {
-  HWND window;
   bool record;               // FullMode: record what is created
   bool folder_is_new;        // the folder was made by this installation, so it was empty
   CreatedEntries created;    // entries that did not exist before this run wrote them
@@ -49,11 +47,13 @@ int MakeOutputPath(void *context, const char *folder, const char *name, char *ou
 }
 
 void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
-  StartCopyProgressFile(((ExtractRun *)context)->window, path, unpacked_size);
+  (void)context;
+  StartCopyProgressFile(path, unpacked_size);
 }
 
 int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
-  return UpdateCopyProgress(((ExtractRun *)context)->window, file_bytes, consumed);
+  (void)context;
+  return UpdateCopyProgress(file_bytes, consumed);
 }
 
 // After a Cancel: the file being written goes (it is only partly written, also when it
@@ -183,7 +183,7 @@ int ExtractPackage(const char *folder, ExtractMode mode, bool folder_is_new) {
   // No WorkFolder (its name did not fit): nothing can be written, as before a damaged read.
   if (folder[0] == '\0') FailExtraction(&reader, kArchiveDamaged, mode);
   ExtractRun run;
-  run.window = mode == kFullMode ? OpenCopyProgressWindow(reader.archive_length) : nullptr;
+  if (mode == kFullMode) OpenCopyProgressWindow(reader.archive_length);
   run.record = mode == kFullMode;
   run.folder_is_new = folder_is_new;
   run.current[0] = '\0';

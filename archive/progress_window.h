@@ -20,30 +20,31 @@ enum {
   kAnimationId = 1020,
 };
 
-// Opens the window for an archive of `total` bytes, destroying one left from before, and
-// returns once the dialog exists (its first paint follows on the window's thread); null
-// when it cannot be created (the extraction then runs without display).
-HWND OpenCopyProgressWindow(int64_t total);
+// Opens the window for an archive of `total` bytes, closing one left from before: starts
+// the window's thread, which makes and shows the dialog while the copy already runs.
+// false when the template is missing or the thread cannot start (the extraction then
+// runs without display, and the calls below only drain the queue).
+bool OpenCopyProgressWindow(int64_t total);
 
 // A file is about to be written: the next refresh shows its path and gives the file bar
 // the range 0 .. its units (0 .. 0 for a file shorter than one block).
-void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size);
+void StartCopyProgressFile(const char *path, uint32_t unpacked_size);
 
 // Called after every output block with the bytes written of the current file and the
 // archive bytes consumed. The report is kept; the window's next refresh (at most
 // kRefreshIntervalMs later, progress_units.h) shows it: path, ranges, both bars, a bar
 // only when it would draw differently. At most every kRefreshIntervalMs the calling
-// thread's message queue is drained, also when window is null. While the question after
+// thread's message queue is drained, also without a window. While the question after
 // Cancel is open it waits here. Returns 1 once the player clicked Cancel (or pressed Esc)
 // and answered Yes to "インストールを中止しますか？": the extraction is to stop.
-int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed);
+int UpdateCopyProgress(uint64_t file_bytes, int64_t consumed);
 
 // For a caller that waits between blocks: drains its message queue, and waits while the
 // question after Cancel is open, as UpdateCopyProgress does.
 void PumpCopyMessages();
 
-// Waits for an open question to be answered, shows the last report, destroys the window,
-// if any, ends its thread and drains the queue.
+// Waits for an open question to be answered, then has the window's thread show the last
+// report, destroy the window and end, without waiting for it (the next opening does).
 void CloseCopyProgressWindow();
 
 // 1 once the player confirmed Cancel in the window opened last.

@@ -25,9 +25,11 @@ struct CopyReport {
 
 // Module state; at most one window exists at a time.
 struct CopyWindowState {
-  // Set while a window's thread runs.
+  // Set from the opening until the window's thread has been waited for.
   HANDLE thread;
-  HANDLE ready;  // set once the dialog exists (or could not be made)
+  DWORD thread_id;
+  bool open;     // opened and not yet closed
+  volatile LONG close_requested;  // the window's thread is to close the window and end
   CRITICAL_SECTION lock;
   bool lock_ready;
   CopyReport report;
@@ -35,7 +37,6 @@ struct CopyWindowState {
   bool drained;
   DWORD last_drain;
   // The window's thread's own.
-  HWND window;     // null while no window exists
   HWND animation;  // taken at WM_INITDIALOG
   int64_t total;   // archive bytes, recorded at opening
   int32_t total_high;  // range ends the bars have, in block units
@@ -57,7 +58,7 @@ const wchar_t kAnimationName[] = L"AVI_FILECOPY";
 
 enum {
   kRefreshTimer = 1,
-  kCloseMessage = WM_APP + 1,  // from CloseCopyProgressWindow: last refresh, then close
+  kWakeMessage = WM_APP + 1,  // wakes the window's thread to look at close_requested
   kAskingPollMs = 10,
 };
 
@@ -123,10 +124,6 @@ void ShowReportedState(HWND window) {
 }
 
 BOOL OnInitDialog(HWND dialog) {
-  // The extracting thread goes on from here; the rest of the opening (the clip, the first
-  // paint) happens while it already copies.
-  g_copy.window = dialog;
-  SetEvent(g_copy.ready);
   CenterWindow(dialog);
   // The template's placeholder stays hidden until the first file starts.
   SendDlgItemMessageW(dialog, kFilePathId, WM_SETTEXT, 0, (LPARAM)L"");
@@ -176,13 +173,6 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
       // notifications of the button do nothing.
       if (wparam == IDCANCEL) OnCancel();
       return FALSE;
-    case kCloseMessage:
-      // Whatever looks at the window last sees the end of the copy.
-      KillTimer(dialog, kRefreshTimer);
-      ShowReportedState(dialog);
-      DestroyWindow(dialog);
-      PostQuitMessage(0);
-      return TRUE;
     default:
       return FALSE;
   }
@@ -205,24 +195,25 @@ void RegisterCommonControls(DWORD classes_wanted) {
 }
 
 // The window's own thread: the dialog, its refresh timer and its message loop, until
-// kCloseMessage. Painting the bars and the animation here keeps their cost (under Wine,
+// CloseCopyProgressWindow. Painting the bars and the animation here keeps their cost (under Wine,
 // requests to the Wine server and the X server) off the extracting thread.
 DWORD WINAPI CopyWindowThread(void *) {
   // The template's bars and animation are common-control classes.
   RegisterCommonControls(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
   HWND window =
       CreateDialogParamW(OwnerInstance(), kTemplateName, OwnerWindow(), CopyDialogProc, 0);
-  if (window == nullptr) {
-    SetEvent(g_copy.ready);
-    return 0;
-  }
+  if (window == nullptr) return 0;  // the copy goes on without display
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (!ReadFlag(&g_copy.close_requested) && GetMessageW(&message, nullptr, 0, 0) > 0) {
     // The window's keyboard messages go through the dialog manager first (Esc is Cancel).
-    if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+    if (IsDialogMessageW(window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  // Whatever looks at the window last sees the end of the copy.
+  KillTimer(window, kRefreshTimer);
+  ShowReportedState(window);
+  DestroyWindow(window);
   return 0;
 }
 
@@ -254,10 +245,24 @@ void DrainIfDue() {
   PumpMessages();
 }
 
+// Waits for the thread of a window closed before, if any.
+void EndClosedWindow() {
+  if (g_copy.thread == nullptr) return;
+  WaitDraining(g_copy.thread);
+  CloseHandle(g_copy.thread);
+  g_copy.thread = nullptr;
+}
+
 }  // namespace
 
-HWND OpenCopyProgressWindow(int64_t total) {
+bool OpenCopyProgressWindow(int64_t total) {
   CloseCopyProgressWindow();
+  EndClosedWindow();
+  // Without its template there is no window; whether the dialog can be made otherwise is
+  // learnt on its thread, and the copy does not wait for that.
+  if (FindResourceW(OwnerInstance(), kTemplateName, MAKEINTRESOURCEW(5)) == nullptr) {
+    return false;
+  }
   if (!g_copy.lock_ready) {
     InitializeCriticalSection(&g_copy.lock);
     g_copy.lock_ready = true;
@@ -268,27 +273,18 @@ HWND OpenCopyProgressWindow(int64_t total) {
   g_copy.file_high = 1;
   g_copy.total_position = -1;
   g_copy.file_position = -1;
-  g_copy.window = nullptr;
   g_copy.animation = nullptr;
   InterlockedExchange(&g_copy.cancelled, 0);
   InterlockedExchange(&g_copy.asking, 0);
   g_copy.drained = false;
-  g_copy.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (g_copy.ready == nullptr) return nullptr;
-  g_copy.thread = CreateThread(nullptr, 0, CopyWindowThread, nullptr, 0, nullptr);
-  if (g_copy.thread == nullptr) {
-    CloseHandle(g_copy.ready);
-    g_copy.ready = nullptr;
-    return nullptr;
-  }
-  WaitDraining(g_copy.ready);
-  HWND window = g_copy.window;
-  if (window == nullptr) CloseCopyProgressWindow();  // no template: the thread has ended
-  return window;
+  InterlockedExchange(&g_copy.close_requested, 0);
+  g_copy.thread = CreateThread(nullptr, 0, CopyWindowThread, nullptr, 0, &g_copy.thread_id);
+  g_copy.open = g_copy.thread != nullptr;
+  return g_copy.open;
 }
 
-void StartCopyProgressFile(HWND window, const char *path, uint32_t unpacked_size) {
-  if (window == nullptr) return;
+void StartCopyProgressFile(const char *path, uint32_t unpacked_size) {
+  if (!g_copy.open) return;
   EnterCriticalSection(&g_copy.lock);
   CopyText(g_copy.report.path, path, sizeof g_copy.report.path);
   g_copy.report.next_file_high = FileBarHigh(unpacked_size);
@@ -303,8 +299,8 @@ void PumpCopyMessages() {
   PumpMessages();
 }
 
-int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
-  if (window != nullptr) {
+int UpdateCopyProgress(uint64_t file_bytes, int64_t consumed) {
+  if (g_copy.open) {
     EnterCriticalSection(&g_copy.lock);
     g_copy.report.file_bytes = file_bytes;
     g_copy.report.consumed = consumed;
@@ -318,18 +314,16 @@ int UpdateCopyProgress(HWND window, uint64_t file_bytes, int64_t consumed) {
 }
 
 void CloseCopyProgressWindow() {
-  if (g_copy.thread == nullptr) return;
+  if (!g_copy.open) return;
+  g_copy.open = false;
   // A question still open is answered first; the copy is over, so either answer ends it.
   WaitDraining(nullptr);
-  if (g_copy.window != nullptr) PostMessageW(g_copy.window, kCloseMessage, 0, 0);
-  WaitDraining(g_copy.thread);
-  CloseHandle(g_copy.thread);
-  CloseHandle(g_copy.ready);
-  g_copy.thread = nullptr;
-  g_copy.ready = nullptr;
-  g_copy.window = nullptr;
-  g_copy.animation = nullptr;
-  PumpMessages();
+  // The window's thread shows the last report and closes the window; nobody waits for it
+  // (the next opening does).
+  // Before the thread has a message queue the wake is lost, and the flag is seen once it
+  // has made the dialog.
+  InterlockedExchange(&g_copy.close_requested, 1);
+  PostThreadMessageW(g_copy.thread_id, kWakeMessage, 0, 0);
 }
 
 int CopyProgressCancelled() { return (int)ReadFlag(&g_copy.cancelled); }

@@ -32,16 +32,16 @@ void Pause() {
   }
 }
 
-void OnFileStarted(void *context, const char *path, uint32_t unpacked_size) {
-  StartCopyProgressFile((HWND)context, path, unpacked_size);
+void OnFileStarted(void *, const char *path, uint32_t unpacked_size) {
+  StartCopyProgressFile(path, unpacked_size);
 }
 
-int OnProgress(void *context, uint64_t file_bytes, int64_t consumed) {
-  int stop = UpdateCopyProgress((HWND)context, file_bytes, consumed);
+int OnProgress(void *, uint64_t file_bytes, int64_t consumed) {
+  int stop = UpdateCopyProgress(file_bytes, consumed);
   if (g_stall_ms != 0) {
     Sleep(g_stall_ms);
     g_stall_ms = 0;
-    stop = UpdateCopyProgress((HWND)context, file_bytes, consumed);
+    stop = UpdateCopyProgress(file_bytes, consumed);
   }
   Pause();
   return stop;
@@ -74,10 +74,9 @@ int main(int argc, char **argv) {
 
   PackageReader reader;
   if (!OpenPackageArchive(&reader)) return 3;
-  HWND window = OpenCopyProgressWindow(reader.archive_length);
-  if (window == nullptr) return 4;
+  if (!OpenCopyProgressWindow(reader.archive_length)) return 4;
   Pause();
-  ExtractObserver observer = {window, nullptr, OnFileStarted, OnProgress};
+  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress};
   ArchiveResult result = ExtractEntries(&reader, folder, kFullMode, &observer);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
