@@ -38,6 +38,7 @@ struct CopyWindowState {
   DWORD last_drain;
   // The window's thread's own.
   HWND animation;  // taken at WM_INITDIALOG
+  wchar_t caption[260];  // the owner's title, for the question after Cancel
   int64_t total;   // archive bytes, recorded at opening
   int32_t total_high;  // range ends the bars have, in block units
   int32_t file_high;
@@ -146,13 +147,20 @@ BOOL OnInitDialog(HWND dialog) {
 
 // Cancel (the button, or Esc) asks first. While the question is open the extraction
 // waits at the next block it reaches: No plays the animation again and the copy goes on;
-// Yes makes the next update report the cancellation, and the extraction stops there.
-void OnCancel() {
-  if (ReadFlag(&g_copy.asking) || ReadFlag(&g_copy.cancelled)) return;
+// Yes makes the next update report the cancellation, and the extraction stops there. The
+// question belongs to the copy window, with the owner's title taken at the opening: asking
+// the owner (a window of the extracting thread) for anything would wait for that thread,
+// which may be stalled in a read.
+void OnCancel(HWND dialog) {
+  if (ReadFlag(&g_copy.asking) || ReadFlag(&g_copy.cancelled) ||
+      ReadFlag(&g_copy.close_requested)) {
+    return;
+  }
   InterlockedExchange(&g_copy.asking, 1);
   SendMessageW(g_copy.animation, ACM_STOP, 0, 0);
-  int stop = ConfirmBox(kAskStop);
-  if (stop) {
+  wchar_t question[kShownSize];
+  SjisToWideShown(kAskStop, question, kShownSize);
+  if (MessageBoxW(dialog, question, g_copy.caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
     InterlockedExchange(&g_copy.cancelled, 1);
   } else {
     SendMessageW(g_copy.animation, ACM_PLAY, (WPARAM)-1, (LPARAM)0xFFFF0000);
@@ -171,7 +179,7 @@ INT_PTR CALLBACK CopyDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
     case WM_COMMAND:
       // Exactly IDCANCEL with the click notification (0), which Esc also sends; other
       // notifications of the button do nothing.
-      if (wparam == IDCANCEL) OnCancel();
+      if (wparam == IDCANCEL) OnCancel(dialog);
       return FALSE;
     default:
       return FALSE;
@@ -274,6 +282,8 @@ bool OpenCopyProgressWindow(int64_t total) {
   g_copy.total_position = -1;
   g_copy.file_position = -1;
   g_copy.animation = nullptr;
+  g_copy.caption[0] = 0;
+  if (OwnerWindow() != nullptr) GetWindowTextW(OwnerWindow(), g_copy.caption, 260);
   InterlockedExchange(&g_copy.cancelled, 0);
   InterlockedExchange(&g_copy.asking, 0);
   g_copy.drained = false;
