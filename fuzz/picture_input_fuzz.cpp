@@ -55,8 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   ReadBmp(bytes, &image, &error);
   image = BgrImage();
-  // Deflate makes at most about 1032 bytes per input byte; a PNG row of up to 8 bytes per
-  // pixel becomes 3 bytes of BGR, and libpng keeps a row or two besides.
-  BudgetCheck("picture input", 4u * 1024 * 1024 + (uint64_t)size * 1032 * 4, size);
+  // Deflate makes at most about 1032 bytes of raw rows per input byte, and a raw byte
+  // holds up to 8 pixels (1 bit each), which become 24 bytes of BGR; libpng keeps a row or
+  // two besides.
+  BudgetCheck("picture input", 4u * 1024 * 1024 + (uint64_t)size * 1032 * 24, size);
   return 0;
 }
