@@ -281,7 +281,9 @@ TEST(UninstallRules, FileListLines) {
     uint64_t total = 99;
     EXPECT_EQ(row.result, SumListGrowth(text.data(), text.size(), nullptr, nullptr, &total))
         << row.label;
-    if (row.result == 0) EXPECT_EQ(row.total, total) << row.label;
+    if (row.result == 0) {
+      EXPECT_EQ(row.total, total) << row.label;
+    }
   }
   // A file already in place counts only what grows.
   std::string text = std::string(kFileListHeader) + kFileSizesNote + ";=8192\r\na.txt\r\n;=10\r\nb\r\n";
