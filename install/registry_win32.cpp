@@ -281,12 +281,20 @@ void TransferIniSection() {
 
 void TransferRegSection() {
   if (GetRegGlobal()[0] == '-') return;
+  // The per-user product key is opened once for all the lines.
+  char path[kKeySize];
+  HKEY key;
+  if (FormatProductKey(GetRegGlobal(), GetRegLocal(), path, sizeof path) != 0 ||
+      CreateKey(HKEY_CURRENT_USER, path, &key) != 0) {
+    return;
+  }
   TokenValues values = {CdromRoot, g_registry.install_folder};
   char name[kTransferTextSize];
   char value[kTransferTextSize];
   for (const SectionLine *line = GetRegLines(); line; line = line->next) {
     if (ParseRegLine(line->text, &values, name, sizeof name, value, sizeof value) == 0) {
-      WriteProductString(GetRegGlobal(), GetRegLocal(), name, value);
+      SetString(key, name, value);
     }
   }
+  RegCloseKey(key);
 }
