@@ -203,11 +203,12 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
   // freed space (together a tenth to a sixth of the extraction time on a corpus of a few
   // hundred files).
   if (reader->blocks == nullptr) {
-    reader->blocks = (unsigned char *)AllocateOrWarn(2 * (size_t)kArchiveBlockSize);
+    reader->blocks =
+        (unsigned char *)AllocateOrWarn((size_t)kReadBlockSize + (size_t)kOutputBlockSize);
     if (reader->blocks == nullptr) return Fail(reader, kArchiveNoMemory, "out of memory");
   }
   unsigned char *input = reader->blocks;
-  unsigned char *output = input + kArchiveBlockSize;
+  unsigned char *output = input + kReadBlockSize;
   z_stream stream;
   memset(&stream, 0, sizeof stream);
   ArchiveResult result = kArchiveOk;
@@ -217,10 +218,10 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
   uint32_t remaining = entry->packed_size;
   uint64_t written = 0;
   stream.next_out = output;
-  stream.avail_out = kArchiveBlockSize;
+  stream.avail_out = (uInt)kOutputBlockSize;
   for (;;) {
     if (stream.avail_in == 0 && remaining > 0) {
-      uint32_t request = remaining < (uint32_t)kArchiveBlockSize ? remaining : (uint32_t)kArchiveBlockSize;
+      uint32_t request = remaining < (uint32_t)kReadBlockSize ? remaining : (uint32_t)kReadBlockSize;
       if (!ReadExact(reader, input, request)) {
         result = Fail(reader, kArchiveDamaged, "archive ends inside packed data");
         break;
@@ -238,7 +239,7 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
         result = Fail(reader, kArchiveDamaged, "zlib stream ends before its packed size");
         break;
       }
-      uint32_t n = kArchiveBlockSize - stream.avail_out;
+      uint32_t n = (uint32_t)kOutputBlockSize - stream.avail_out;
       written += n;
       int sunk = sink(sink_context, output, n, written);
       if (sunk != 0) {
@@ -254,15 +255,15 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
       break;
     }
     if (stream.avail_out == 0) {
-      written += kArchiveBlockSize;
-      int sunk = sink(sink_context, output, kArchiveBlockSize, written);
+      written += kOutputBlockSize;
+      int sunk = sink(sink_context, output, kOutputBlockSize, written);
       if (sunk != 0) {
         result = sunk > 0 ? Fail(reader, kArchiveCancelled, "cancelled")
                           : Fail(reader, kArchiveWriteFailed, "cannot write the output file");
         break;
       }
       stream.next_out = output;
-      stream.avail_out = kArchiveBlockSize;
+      stream.avail_out = (uInt)kOutputBlockSize;
     }
   }
   inflateEnd(&stream);

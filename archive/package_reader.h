@@ -21,6 +21,16 @@ enum ArchiveResult {
   kArchiveCancelled,  // the observer's progress asked to stop (the player cancelled)
 };
 
+// Packed data is read, and inflated data written, in blocks of these sizes: four of the
+// package's 131072-byte units each. Under Wine every read or write call costs tens of
+// microseconds beyond moving its bytes (a 300 MB game took 0.157 s to write in
+// 131072-byte blocks against 0.073 s natively), which larger blocks spread over more
+// bytes. Both stay small enough for the processor's cache.
+enum {
+  kReadBlockSize = 4 * kArchiveBlockSize,
+  kOutputBlockSize = 4 * kArchiveBlockSize,
+};
+
 struct PackageReader {
   FILE *file;
   int64_t archive_start;   // offset of the first entry

@@ -20,8 +20,8 @@ shift 2
 # also checks its own budget tied to the input's size, fuzz/fuzz_budget.h).
 common=(-rss_limit_mb=2048 -timeout=20 -print_final_stats=1)
 
-# The longest input of a target. The archive walk reads packed data in 128 KiB blocks, so
-# its inputs (and its seeds, which libFuzzer would cut to this length) reach over several.
+# The longest input of a target. The archive walk reads packed data in 512 KiB blocks, so
+# its inputs (and its seeds, which libFuzzer would cut to this length) may span two.
 max_len_of() {
   case $1 in
   archive_walk_fuzz) echo 1048576 ;;

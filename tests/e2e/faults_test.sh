@@ -131,8 +131,13 @@ expect "exit${T}-1"
 # ---------------------------------------------------------------------------------------
 scenario "the destination turns read-only after the write test: a refused write is told"
 small_drive s 256m
-# Large enough that the copy is still running when the driver sees its first file.
+# Large enough that the copy is still running when the driver sees its first file: three
+# big files, then 4000 small ones (the files of a folder come before its subfolders), for
+# a copy that inflates faster than the driver pauses it.
 make_fault_game "$WORK/ro" "禁止試験" a.bin 30000000 b.bin 30000000 c.bin 30000000
+pack_game "$WORK/ro" "$WORK/big.exe" --level 1  # the three big files alone, cut short below
+mkdir -p "$WORK/ro/data/z"
+(cd "$WORK/ro/data/z" && seq -f 'f%04g.txt' 4000 | xargs touch)
 pack_game "$WORK/ro" "$WORK/ro.exe" --level 1
 # The driver stops the installer as soon as the first file exists (the write test lies
 # behind it; the copy window may show too late on a fast copy); the drive is made
@@ -169,7 +174,7 @@ ln -sfn "$WORK/drive-s" "$WINEPREFIX/dosdevices/s:"
 
 # ---------------------------------------------------------------------------------------
 scenario "a package cut short: damage is told at start-up; exit -1"
-head -c $(( $(stat -c %s "$WORK/ro.exe") - 100000 )) "$WORK/ro.exe" > "$WORK/cut.exe"
+head -c $(( $(stat -c %s "$WORK/big.exe") - 100000 )) "$WORK/big.exe" > "$WORK/cut.exe"
 drive <<END || true
 launch${T}setup${T}$(winpath "$WORK/cut.exe")
 wait-box${T}setup${T}60000

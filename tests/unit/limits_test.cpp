@@ -17,6 +17,7 @@
 #include "install/free_space.h"
 #include "picture/rct_decode.h"
 #include "settings/section_lists.h"
+#include "tests/unit/fernpack_fixture.h"
 
 namespace {
 
@@ -223,24 +224,39 @@ TEST(SignedPackageHeaders, TableOnlyThroughWellFormedHeaders) {
   }
 }
 
-// A zlib stream whose end falls exactly on a 128 KiB read-block edge, with a packed size
-// that is exact, and one that claims one byte more.
+// A zlib stream whose end falls exactly on a read-block edge (the package's unit and the
+// reader's block), with a packed size that is exact, and one that claims one byte more;
+// the file comes out whole, also across the output block's edge.
 TEST_F(LimitsTest, StreamEndOnTheBlockEdge) {
-  std::string data;
-  Bytes stream;
-  srand(7);
-  for (size_t n = kArchiveBlockSize - 64; stream.size() != (size_t)kArchiveBlockSize; n++) {
-    data.resize(n);
-    for (char &c : data) c = (char)(rand() & 0xFF);
-    stream = Deflate(data, 0);  // stored blocks: the size follows n exactly
-    ASSERT_LE(stream.size(), (size_t)kArchiveBlockSize + 64);
+  for (size_t edge : {(size_t)kArchiveBlockSize, (size_t)kReadBlockSize}) {
+    std::string data;
+    Bytes stream;
+    srand(7);
+    for (size_t n = edge - 64; stream.size() != edge; n++) {
+      data.resize(n);
+      for (char &c : data) c = (char)(rand() & 0xFF);
+      stream = Deflate(data, 0);  // stored blocks: the size follows n exactly
+      ASSERT_LE(stream.size(), edge + 64);
+    }
+    for (size_t extra : {(size_t)0, (size_t)1}) {
+      Bytes archive;
+      AddFile(&archive, "edge.bin", data, stream, extra);
+      std::string failure;
+      EXPECT_EQ(extra == 0 ? kArchiveOk : kArchiveDamaged, Walk(WritePackage(archive), &failure))
+          << "packed size " << stream.size() + extra << ": " << failure;
+      if (extra == 0) {
+        EXPECT_TRUE(ReadTestFile(dir_ + "/out/edge.bin") == data) << edge;
+      }
+    }
   }
-  for (size_t extra : {(size_t)0, (size_t)1}) {
+  // Unpacked sizes on the output block's edge, from a stream far shorter.
+  for (size_t size : {(size_t)kOutputBlockSize, (size_t)kOutputBlockSize + 1}) {
+    std::string data(size, 'z');
+    data[size - 1] = 'e';
     Bytes archive;
-    AddFile(&archive, "edge.bin", data, stream, extra);
-    std::string failure;
-    EXPECT_EQ(extra == 0 ? kArchiveOk : kArchiveDamaged, Walk(WritePackage(archive), &failure))
-        << "packed size " << stream.size() + extra << ": " << failure;
+    AddFile(&archive, "out.bin", data, Deflate(data, 9));
+    EXPECT_EQ(kArchiveOk, Walk(WritePackage(archive))) << size;
+    EXPECT_TRUE(ReadTestFile(dir_ + "/out/out.bin") == data) << size;
   }
 }
 
