@@ -101,6 +101,7 @@ bool DriveIsFull(const char *path) {
 // chosen destination: the message names the one that failed.
 [[noreturn]] void FailExtraction(PackageReader *reader, ArchiveResult result, ExtractMode mode) {
   CloseCopyProgressWindow();
+  AwaitCopyProgressWindow();
   if (result == kArchiveWriteFailed) {
     const char *where = mode == kFullMode ? "インストール先" : "一時フォルダ";
     int error = reader->write_error;

@@ -47,6 +47,10 @@ void PumpCopyMessages();
 // report, destroy the window and end, without waiting for it (the next opening does).
 void CloseCopyProgressWindow();
 
+// Waits until the thread of a window closed before has ended: before the program ends,
+// so that no thread is cut off while it paints.
+void AwaitCopyProgressWindow();
+
 // 1 once the player confirmed Cancel in the window opened last.
 int CopyProgressCancelled();
 

@@ -336,4 +336,8 @@ void CloseCopyProgressWindow() {
   PostThreadMessageW(g_copy.thread_id, kWakeMessage, 0, 0);
 }
 
+void AwaitCopyProgressWindow() {
+  if (!g_copy.open) EndClosedWindow();
+}
+
 int CopyProgressCancelled() { return (int)ReadFlag(&g_copy.cancelled); }
