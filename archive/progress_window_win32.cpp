@@ -225,19 +225,14 @@ DWORD WINAPI CopyWindowThread(void *) {
   return 0;
 }
 
-// Waits for handle (or, with none, until the question after Cancel is answered) while
-// the extracting thread's own queue is drained: the window's thread sends messages to
-// windows of this one (the owner's activation, the question's owner), and a wait that
-// did not take them would hang both.
-void WaitDraining(HANDLE handle) {
-  for (;;) {
-    if (handle == nullptr && !ReadFlag(&g_copy.asking)) return;
-    DWORD count = handle != nullptr ? 1 : 0;
-    DWORD timeout = handle != nullptr ? INFINITE : (DWORD)kAskingPollMs;
-    DWORD woke = MsgWaitForMultipleObjects(count, handle != nullptr ? &handle : nullptr,
-                                           FALSE, timeout, QS_ALLINPUT);
-    if (handle != nullptr && woke == WAIT_OBJECT_0) return;
-    if (woke == WAIT_FAILED) return;
+// Waits until the question after Cancel is answered, draining the extracting thread's own
+// queue meanwhile: the window's thread may send messages to windows of this one.
+void WaitWhileAsking() {
+  while (ReadFlag(&g_copy.asking)) {
+    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kAskingPollMs, QS_ALLINPUT) ==
+        WAIT_FAILED) {
+      return;
+    }
     PumpMessages();
   }
 }
@@ -256,7 +251,7 @@ void DrainIfDue() {
 // Waits for the thread of a window closed before, if any.
 void EndClosedWindow() {
   if (g_copy.thread == nullptr) return;
-  WaitDraining(g_copy.thread);
+  WaitPumpingMessages(g_copy.thread);
   CloseHandle(g_copy.thread);
   g_copy.thread = nullptr;
 }
@@ -305,7 +300,7 @@ void StartCopyProgressFile(const char *path, uint32_t unpacked_size) {
 }
 
 void PumpCopyMessages() {
-  WaitDraining(nullptr);
+  WaitWhileAsking();
   PumpMessages();
 }
 
@@ -318,7 +313,7 @@ int UpdateCopyProgress(uint64_t file_bytes, int64_t consumed) {
     LeaveCriticalSection(&g_copy.lock);
   }
   // The copy waits here while the question after Cancel is open.
-  WaitDraining(nullptr);
+  WaitWhileAsking();
   DrainIfDue();
   return (int)ReadFlag(&g_copy.cancelled);
 }
@@ -327,7 +322,7 @@ void CloseCopyProgressWindow() {
   if (!g_copy.open) return;
   g_copy.open = false;
   // A question still open is answered first; the copy is over, so either answer ends it.
-  WaitDraining(nullptr);
+  WaitWhileAsking();
   // The window's thread shows the last report and closes the window; nobody waits for it
   // (the next opening does).
   // Before the thread has a message queue the wake is lost, and the flag is seen once it

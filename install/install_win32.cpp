@@ -50,16 +50,6 @@ DWORD WINAPI KeepCopyAndShortcuts(void *) {
   return 0;
 }
 
-// Waits for the thread, taking this thread's messages meanwhile (a shell call of the
-// thread may send one to the menu window, its owner).
-void AwaitThread(HANDLE thread) {
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
-         WAIT_OBJECT_0 + 1) {
-    PumpMessages();
-  }
-  CloseHandle(thread);
-}
-
 }  // namespace
 
 int RunInstall() {
@@ -96,12 +86,13 @@ int RunInstall() {
   // write; without that copy, from the InstallFolder.
   IsVistaOrLater();  // its cache is filled before two threads may read it
   HANDLE helper = CreateThread(nullptr, 0, KeepCopyAndShortcuts, nullptr, 0, nullptr);
-  if (helper == nullptr) {
-    KeepUninstallerCopy(g_run.install_folder, g_run.uninstaller);
-    CreateStartMenuShortcuts(g_run.install_folder, g_run.uninstaller);
-  }
+  if (helper == nullptr) KeepCopyAndShortcuts(nullptr);  // no thread: here, before asking
   bool desktop = AskDesktopShortcut();
-  if (helper != nullptr) AwaitThread(helper);
+  if (helper != nullptr) {
+    // A shell call of the thread may send a message to the menu window, its owner.
+    WaitPumpingMessages(helper);
+    CloseHandle(helper);
+  }
   if (desktop) CreateDesktopShortcut(g_run.install_folder);
   RegisterUninstallEntry(g_run.uninstaller);
   SetInstallToken(g_run.install_folder);

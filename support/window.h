@@ -17,6 +17,10 @@ HINSTANCE OwnerInstance();
 // Dispatches every queued message without waiting; a WM_QUIT ends the program with its
 // wParam as exit code. Returns the number of messages dispatched.
 int PumpMessages();
+// Waits for handle to be signalled while dispatching this thread's messages: another
+// thread of the program may send one to a window of this thread meanwhile, and a wait
+// that did not take it would hang both.
+void WaitPumpingMessages(HANDLE handle);
 
 // Moves the window to the middle of the screen; size and Z order stay.
 void CenterWindow(HWND window);

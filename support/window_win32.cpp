@@ -33,6 +33,13 @@ int PumpMessages() {
   return count;
 }
 
+void WaitPumpingMessages(HANDLE handle) {
+  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    PumpMessages();
+  }
+}
+
 void CenterWindow(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
