@@ -410,7 +410,9 @@ ArchiveResult WalkEntries(PackageReader *reader, const char *folder, bool (*want
                      : JoinEntryPath(folder, entry.name, path, (int)sizeof path);
     if (joined != 0) return Fail(reader, kArchiveDamaged, "output path too long");
     if (entry.is_folder) {
-      MakeFolder(path);  // failures surface when a file inside cannot be created
+      // A folder that cannot be made is told as such, with the system's reason: the files
+      // inside would fail only for want of it, and an empty folder would be lost unseen.
+      if (MakeFolder(path) != 0) return WriteFailed(reader, path, "cannot create the folder");
       continue;
     }
     result = ExtractFile(reader, &entry, path, observer);

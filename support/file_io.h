@@ -15,7 +15,8 @@ FILE *FileOpen(const char *path, const char *mode);
 int FileSeek(FILE *file, int64_t offset, int whence);
 int64_t FileTell(FILE *file);
 
-// Creates one folder level; 0 on success or when it already exists, -1 otherwise.
+// Creates one folder level; 0 on success or when it already exists, -1 with errno set
+// otherwise.
 int MakeFolder(const char *path);
 
 // Sets a file's last-write time from a FILETIME value (100 ns units since 1601-01-01 UTC).

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <direct.h>
 #include <errno.h>
 #include <io.h>
 #include <stdlib.h>
@@ -24,10 +25,17 @@ int64_t FileTell(FILE *file) { return _ftelli64(file); }
 
 int MakeFolder(const char *path) {
   wchar_t wide[kWidePathSize];
-  if (SjisToWide(path, wide, kWidePathSize) != 0) return -1;
-  if (CreateDirectoryW(wide, nullptr)) return 0;
+  if (SjisToWide(path, wide, kWidePathSize) != 0) {
+    errno = EILSEQ;
+    return -1;
+  }
+  // The C library's call sets errno from the system's error as its file opens do, so a
+  // refused or full drive reads the same here as for a file.
+  if (_wmkdir(wide) == 0) return 0;
+  int error = errno;
   DWORD attributes = GetFileAttributesW(wide);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+  errno = error;
   return -1;
 }
 

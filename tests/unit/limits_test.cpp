@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -354,6 +355,27 @@ TEST_F(LimitsTest, WriteFailureKeepsReasonAndPath) {
   EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, &observer));
   EXPECT_EQ(ENOENT, reader.write_error);
   EXPECT_EQ(folder + "/missing\\a.txt", std::string(reader.failed_path));
+  ClosePackage(&reader);
+
+  // A folder entry that cannot be made (a file holds its name) fails at the folder, with
+  // the system's reason, before any file inside is tried.
+  Bytes nested;
+  std::string name = "sub";
+  Put16(&nested, (unsigned)name.size() + 1);
+  nested.insert(nested.end(), name.begin(), name.end());
+  nested.push_back(0);
+  Put32(&nested, kFolderMarker);
+  Put32(&nested, 0);
+  AddFile(&nested, "sub\\a.txt", "x", Deflate("x", 9));
+  ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(nested).c_str(), &reader));
+  std::string blocked = dir_ + "/blocked";
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  FILE *in_the_way = fopen((blocked + "/sub").c_str(), "wb");
+  ASSERT_NE(nullptr, in_the_way);
+  fclose(in_the_way);
+  EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, blocked.c_str(), kFullMode, &observer));
+  EXPECT_EQ(EEXIST, reader.write_error);
+  EXPECT_EQ(blocked + "/sub", std::string(reader.failed_path));
   ClosePackage(&reader);
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <zlib.h>
@@ -87,6 +88,20 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   // Extracting again over the files replaces them and sets the time again.
   ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
   EXPECT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kFullMode, nullptr));
+  ClosePackage(&reader);
+
+  // A folder whose name a file holds fails there, with the C library's reason.
+  std::vector<unsigned char> blocked(8, 'S');
+  AddEntry(&blocked, "install.env\\", nullptr);
+  blocked.insert(blocked.end(), {0, 0, 0, 0});
+  blocked.insert(blocked.end(), trailer, trailer + 4);
+  f = fopen(package.c_str(), "wb");
+  fwrite(blocked.data(), 1, blocked.size(), f);
+  fclose(f);
+  ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
+  EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, nullptr));
+  EXPECT_EQ(EEXIST, reader.write_error);
+  EXPECT_EQ(folder + "\\install.env\\", std::string(reader.failed_path));
   ClosePackage(&reader);
 
   DeleteFileW(wide.c_str());
