@@ -178,8 +178,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
     if (wcscmp(text, q->cls) != 0) return TRUE;
   }
   if (wcscmp(q->title, L"*") != 0) {
+    // The title as the system keeps it: no message to the program's threads, which a wait
+    // polling every few milliseconds would otherwise keep interrupting.
     text[0] = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    InternalGetWindowText(window, text, 512);
     if (wcscmp(text, q->title) != 0) return TRUE;
   }
   if (q->box_only && !IsMessageBox(window)) return TRUE;
