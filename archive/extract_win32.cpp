@@ -8,6 +8,7 @@
 
 #include "app/workfolder.h"
 #include "archive/created_entries.h"
+#include "archive/file_writer.h"
 #include "archive/progress_window.h"
 #include "install/folder_paths.h"
 #include "install/free_space.h"
@@ -189,7 +190,10 @@ int ExtractPackage(const char *folder, ExtractMode mode, bool folder_is_new) {
   run.folder_is_new = folder_is_new;
   run.current[0] = '\0';
   StartCreatedEntries(&run.created);
-  ExtractObserver observer = {&run, MakeOutputPath, OnFileStarted, OnProgress};
+  // FullMode writes its files on a thread of their own; the preview's few are written in
+  // line.
+  ExtractObserver observer = {&run, MakeOutputPath, OnFileStarted, OnProgress,
+                              mode == kFullMode ? ThreadedFileWriter() : nullptr};
   ArchiveResult result = ExtractEntries(&reader, folder, mode, &observer);
   if (result == kArchiveCancelled) {
     ClosePackage(&reader);

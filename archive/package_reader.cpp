@@ -270,11 +270,60 @@ ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, 
   return result;
 }
 
+namespace {
+
+struct WriterSinkContext {
+  const FileWriter *writer;
+  const ExtractObserver *observer;
+  PackageReader *reader;
+};
+
+int HandBlockToWriter(void *context, const unsigned char *data, uint32_t size,
+                      uint64_t total_written) {
+  WriterSinkContext *sink = (WriterSinkContext *)context;
+  if (size > 0 && sink->writer->write(sink->writer->context, data, size) != 0) return -1;
+  if (sink->observer->progress != nullptr &&
+      sink->observer->progress(sink->observer->context, total_written,
+                               sink->reader->consumed) != 0) {
+    return 1;
+  }
+  return 0;
+}
+
+// The writer's failure, whichever file it was, becomes the walk's.
+ArchiveResult WriterFailed(PackageReader *reader, const FileWriter *writer) {
+  reader->write_error = 0;
+  reader->failed_path[0] = '\0';
+  writer->failure(writer->context, &reader->write_error, reader->failed_path,
+                  (int)sizeof reader->failed_path);
+  return Fail(reader, kArchiveWriteFailed, "cannot write the output file");
+}
+
+ArchiveResult ExtractThroughWriter(PackageReader *reader, const EntryHeader *entry,
+                                   const char *path, uint64_t file_time,
+                                   const ExtractObserver *observer) {
+  const FileWriter *writer = observer->writer;
+  if (writer->open(writer->context, path, file_time) != 0) return WriterFailed(reader, writer);
+  if (observer->file_started != nullptr) {
+    observer->file_started(observer->context, path, entry->unpacked_size);
+  }
+  WriterSinkContext sink = {writer, observer, reader};
+  ArchiveResult result = InflateEntryData(reader, entry, HandBlockToWriter, &sink);
+  if (result == kArchiveWriteFailed) return WriterFailed(reader, writer);
+  if (result != kArchiveOk) return result;
+  return writer->close(writer->context) == 0 ? kArchiveOk : WriterFailed(reader, writer);
+}
+
+}  // namespace
+
 ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const char *path,
                           const ExtractObserver *observer) {
   uint64_t file_time = 0;
   ArchiveResult result = ReadEntryTime(reader, &file_time);
   if (result != kArchiveOk) return result;
+  if (observer != nullptr && observer->writer != nullptr) {
+    return ExtractThroughWriter(reader, entry, path, file_time, observer);
+  }
   FILE *output = FileOpen(path, "wb");
   if (output == nullptr) return WriteFailed(reader, path, "cannot create the output file");
   if (observer != nullptr && observer->file_started != nullptr) {
@@ -420,15 +469,34 @@ ArchiveResult WalkEntries(PackageReader *reader, const char *folder, bool (*want
   }
 }
 
+// The walk, with the observer's writer (when it has one) begun before and finished after.
+ArchiveResult WalkThroughWriter(PackageReader *reader, const char *folder,
+                                bool (*wanted)(const char *), const ExtractObserver *observer) {
+  const FileWriter *writer = observer != nullptr ? observer->writer : nullptr;
+  if (writer == nullptr) return WalkEntries(reader, folder, wanted, observer);
+  ExtractObserver direct = *observer;
+  direct.writer = nullptr;
+  if (writer->begin(writer->context) != 0) return WalkEntries(reader, folder, wanted, &direct);
+  ArchiveResult result = WalkEntries(reader, folder, wanted, observer);
+  // The files handed over are all written before the walk's result is told. A failed
+  // write came before anything the walk met later, so it is the one told; a Cancel stays
+  // a Cancel, whose clean-up then finds every file closed.
+  if (writer->finish(writer->context) != 0 && result != kArchiveCancelled) {
+    return WriterFailed(reader, writer);
+  }
+  return result;
+}
+
 }  // namespace
 
 ArchiveResult ExtractEntries(PackageReader *reader, const char *folder, ExtractMode mode,
                              const ExtractObserver *observer) {
-  return WalkEntries(reader, folder, mode == kPreviewMode ? IsPreviewFile : nullptr, observer);
+  return WalkThroughWriter(reader, folder, mode == kPreviewMode ? IsPreviewFile : nullptr,
+                           observer);
 }
 
 ArchiveResult ExtractTopLevelFiles(PackageReader *reader, const char *folder,
                                    bool (*wanted)(const char *name),
                                    const ExtractObserver *observer) {
-  return WalkEntries(reader, folder, wanted, observer);
+  return WalkThroughWriter(reader, folder, wanted, observer);
 }

@@ -56,6 +56,23 @@ struct EntryHeader {
   bool is_folder;
 };
 
+// Writes the walk's files for it, possibly later and on a thread of its own, while the
+// walk inflates what follows. Each call returns 0, or -1 once any write has failed (that
+// call's or an earlier one's); failure() then gives the C library's error number and the
+// path of the file that failed. Calls come in the order open, write..., close for each
+// file; the walk begins with begin() (-1: the walk writes its files itself) and ends with
+// finish(), which returns once every file handed over is written and closed (a file left
+// open by a Cancel or a failure is closed as it is), 0 or -1 as the other calls.
+struct FileWriter {
+  void *context;
+  int (*begin)(void *context);
+  int (*open)(void *context, const char *path, uint64_t file_time);
+  int (*write)(void *context, const unsigned char *data, uint32_t size);
+  int (*close)(void *context);
+  int (*finish)(void *context);
+  void (*failure)(void *context, int *error, char *path, int size);
+};
+
 // What the walk reports while it unpacks; every member may be null.
 struct ExtractObserver {
   void *context;
@@ -68,6 +85,8 @@ struct ExtractObserver {
   // stops the walk there: the file being written stays as far as it got, and the walk
   // returns kArchiveCancelled.
   int (*progress)(void *context, uint64_t file_bytes, int64_t consumed);
+  // Null: the walk writes each file itself before it reads the next.
+  const FileWriter *writer;
 };
 
 // Opens a package file (an installer with its archive appended), checks the trailer and

@@ -41,7 +41,8 @@ int main(int argc, char **argv) {
   }
   int rounds = argc > 3 ? atoi(argv[3]) : 5;
   Progress progress = {nullptr, 0, 0};
-  ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress};
+  ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress,
+                              nullptr};
   return bench::Run("native", argv[1], argv[2], rounds < 1 ? 1 : rounds,
                     argc > 4 ? argv[4] : nullptr, JoinHostEntryPath, &observer);
 }

@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     snprintf(folder, sizeof folder, "%s/%s", g_root, kDestinations[mode]);
     if (mkdir(folder, 0700) != 0 || realpath(folder, g_destination) == nullptr) abort();
-    ExtractObserver observer = {nullptr, WindowsPath, nullptr, nullptr};
+    ExtractObserver observer = {nullptr, WindowsPath, nullptr, nullptr, nullptr};
     PackageReader reader;
     BudgetStart();
     if (OpenPackage(package, &reader) == kArchiveOk) {

@@ -1,8 +1,9 @@
 // Extraction under Windows (run under Wine here): the installer's core against bare
 // inflate and bare write loops over the same package, with the same zlib built for
-// Windows (extract_bench_loops.h). The core runs with FullMode's observer: the progress
-// call after every block, which drains the message queue at most every 40 ms, here with
-// no window (as in the preview). Then, for the record:
+// Windows (extract_bench_loops.h). The core runs with FullMode's observer: the files
+// written on the writer's thread (archive/file_writer.h) and the progress call after every
+// block, which drains the message queue at most every 40 ms, here with no window. Then,
+// for the record:
 //   - the core once more with the installer's copy progress window shown and updated
 //     (its template and animation are linked in);
 //   - what one drain of an empty message queue costs, and what a file's time costs when
@@ -14,6 +15,7 @@
 
 #include <stdlib.h>
 
+#include "archive/file_writer.h"
 #include "archive/progress_window.h"
 #include "bench/extract_bench_loops.h"
 #include "support/sjis.h"
@@ -75,7 +77,8 @@ int main(int argc, char **argv) {
   int rounds = argc > 3 ? atoi(argv[3]) : 5;
   if (rounds < 1) rounds = 1;
   const char *only = argc > 4 ? argv[4] : nullptr;
-  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress};
+  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress,
+                              ThreadedFileWriter()};
   int result = bench::Run("wine", argv[1], argv[2], rounds, only, JoinPath, &observer);
   if (result != 0 || only != nullptr) return result;
 
@@ -87,7 +90,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "extract_bench_win32: the progress window cannot be opened\n");
     return 1;
   }
-  ExtractObserver shown = {nullptr, nullptr, OnFileStarted, OnProgress};
+  ExtractObserver shown = {nullptr, nullptr, OnFileStarted, OnProgress, ThreadedFileWriter()};
   double best = 1e9;
   // As many rounds as the other loops: on shared cores the window's run varies the most.
   for (int round = 0; round < rounds; round++) {

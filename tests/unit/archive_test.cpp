@@ -1,6 +1,7 @@
 // The package reader against hand-made and damaged archives, and the name rules.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -166,7 +167,7 @@ class ArchiveTest : public ::testing::Test {
     PackageReader reader;
     ArchiveResult r = OpenPackage(package_.c_str(), &reader);
     if (r == kArchiveOk) {
-      ExtractObserver observer = {nullptr, SlashPath, nullptr, nullptr};
+      ExtractObserver observer = {nullptr, SlashPath, nullptr, nullptr, nullptr};
       r = ExtractEntries(&reader, out_.c_str(), mode, &observer);
     }
     consumed_ = reader.consumed;
@@ -213,6 +214,107 @@ TEST_F(ArchiveTest, FullModeRestoresFilesFoldersAndTimes) {
   EXPECT_EQ((int64_t)b.bytes.size(), consumed_);
 }
 
+// A writer that keeps what it is handed and fails where a row says: at a numbered call,
+// or only when the walk finishes (a write on another thread failing late).
+struct RecordingWriter {
+  std::string log;
+  int calls = 0;
+  int fail_at = -1;        // the call (0 = the first open) that fails
+  bool fail_late = false;  // finish() reports a failure
+  bool refuse_begin = false;
+  bool failed = false;
+  static RecordingWriter *Of(void *c) { return (RecordingWriter *)c; }
+  static int Step(void *c) {
+    RecordingWriter *w = Of(c);
+    if (w->failed || w->calls++ == w->fail_at) w->failed = true;
+    return w->failed ? -1 : 0;
+  }
+  static int Begin(void *c) { return Of(c)->refuse_begin ? -1 : 0; }
+  static int Open(void *c, const char *path, uint64_t time) {
+    Of(c)->log += std::string("open ") + strrchr(path, '/') + " " + std::to_string(time) + "\n";
+    return Step(c);
+  }
+  static int Write(void *c, const unsigned char *, uint32_t size) {
+    Of(c)->log += "write " + std::to_string(size) + "\n";
+    return Step(c);
+  }
+  static int Close(void *c) {
+    Of(c)->log += "close\n";
+    return Step(c);
+  }
+  static int Finish(void *c) {
+    Of(c)->log += "finish\n";
+    if (Of(c)->fail_late) Of(c)->failed = true;
+    return Of(c)->failed ? -1 : 0;
+  }
+  static void Failure(void *, int *error, char *path, int size) {
+    *error = EACCES;
+    CopyText(path, "the writer's file", (size_t)size);
+  }
+};
+
+int CancelAtOnce(void *, uint64_t, int64_t) { return 1; }
+
+// The walk hands every file to the observer's writer, in order, and tells the writer's
+// failure as its own whenever it surfaces; a Cancel stays a Cancel; a writer that cannot
+// begin leaves the walk to write the files itself.
+TEST_F(ArchiveTest, WriterTakesEveryFileAndItsFailureIsTold) {
+  ArchiveBuilder b;
+  b.File("a.txt", "aa", 7);
+  b.Folder("data\\");
+  b.File("data\\big.bin", std::string(kOutputBlockSize + 5, 'q'), 9);
+  b.File("data\\empty.txt", "", 11);
+  b.Write(package_);
+  const std::string whole = "open /a.txt 7\nwrite 2\nclose\n"
+                            "open /big.bin 9\nwrite 524288\nwrite 5\nclose\n"
+                            "open /empty.txt 11\nclose\nfinish\n";
+  struct Row {
+    const char *what;
+    int fail_at;
+    bool fail_late, refuse_begin, cancel;
+    ArchiveResult result;
+    std::string log;
+  } rows[] = {
+      {"all written", -1, false, false, false, kArchiveOk, whole},
+      {"the second open fails", 3, false, false, false, kArchiveWriteFailed,
+       "open /a.txt 7\nwrite 2\nclose\nopen /big.bin 9\nfinish\n"},
+      {"a write fails", 5, false, false, false, kArchiveWriteFailed,
+       "open /a.txt 7\nwrite 2\nclose\nopen /big.bin 9\nwrite 524288\nwrite 5\nfinish\n"},
+      {"the failure comes at the end", -1, true, false, false, kArchiveWriteFailed, whole},
+      {"a Cancel with a late failure", -1, true, false, true, kArchiveCancelled,
+       "open /a.txt 7\nwrite 2\nfinish\n"},
+      {"no writer thread", -1, false, true, false, kArchiveOk, ""},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(0, system(("rm -rf " + out_ + " && mkdir " + out_).c_str()));
+    RecordingWriter recorder;
+    recorder.fail_at = row.fail_at;
+    recorder.fail_late = row.fail_late;
+    recorder.refuse_begin = row.refuse_begin;
+    FileWriter writer = {&recorder,
+                         RecordingWriter::Begin,
+                         RecordingWriter::Open,
+                         RecordingWriter::Write,
+                         RecordingWriter::Close,
+                         RecordingWriter::Finish,
+                         RecordingWriter::Failure};
+    ExtractObserver observer = {nullptr, SlashPath, nullptr,
+                                row.cancel ? CancelAtOnce : nullptr, &writer};
+    PackageReader reader;
+    ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
+    EXPECT_EQ(row.result, ExtractEntries(&reader, out_.c_str(), kFullMode, &observer));
+    EXPECT_EQ(row.log, recorder.log);
+    if (row.result == kArchiveWriteFailed) {
+      EXPECT_EQ(EACCES, reader.write_error);
+      EXPECT_STREQ("the writer's file", reader.failed_path);
+    }
+    ClosePackage(&reader);
+    EXPECT_EQ(!row.cancel, Exists("data")) << "folders are made by the walk itself";
+    EXPECT_EQ(row.refuse_begin, Exists("data/big.bin"));
+  }
+}
+
 TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   ArchiveBuilder b;
   b.File("UnInst.exe", "MZ uninstaller");
@@ -241,7 +343,7 @@ TEST_F(ArchiveTest, PreviewTakesTopLevelFilesAndStopsAtNestedFolder) {
   ASSERT_EQ(0, system(("rm -rf " + out_ + " && mkdir " + out_).c_str()));
   PackageReader reader;
   ASSERT_EQ(kArchiveOk, OpenPackage(package_.c_str(), &reader));
-  ExtractObserver observer = {nullptr, SlashPath, nullptr, nullptr};
+  ExtractObserver observer = {nullptr, SlashPath, nullptr, nullptr, nullptr};
   EXPECT_EQ(kArchiveOk,
             ExtractTopLevelFiles(&reader, out_.c_str(), IsUninstallerOwnFile, &observer));
   ClosePackage(&reader);

@@ -122,7 +122,7 @@ class LimitsTest : public ::testing::Test {
     PackageReader reader;
     ArchiveResult r = OpenPackage(path.c_str(), &reader);
     if (r == kArchiveOk) {
-      ExtractObserver observer = {nullptr, HostPath, nullptr, nullptr};
+      ExtractObserver observer = {nullptr, HostPath, nullptr, nullptr, nullptr};
       r = ExtractEntries(&reader, (dir_ + "/out").c_str(), kFullMode, &observer);
     }
     if (failure != nullptr) *failure = reader.failure ? reader.failure : "";
@@ -350,7 +350,7 @@ TEST_F(LimitsTest, WriteFailureKeepsReasonAndPath) {
   std::string failure;
   PackageReader reader;
   ASSERT_EQ(kArchiveOk, OpenPackage(WritePackage(archive).c_str(), &reader));
-  ExtractObserver observer = {nullptr, HostPath, nullptr, nullptr};
+  ExtractObserver observer = {nullptr, HostPath, nullptr, nullptr, nullptr};
   std::string folder = dir_ + "/absent";  // no such folder: the file cannot be created
   EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, &observer));
   EXPECT_EQ(ENOENT, reader.write_error);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/file_writer.h"
 #include "archive/package_reader.h"
 #include "support/messages.h"
 
@@ -57,6 +58,17 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   AddEntry(&archive, "install.env", &small);
   AddEntry(&archive, "データ\\", nullptr);
   AddEntry(&archive, "データ\\表.txt", &big);
+  // Past the writer's ring and its slots: a file longer than the ring, whose blocks must
+  // land in order, and more files than slots.
+  std::string patterned(kWriterRingSize + 3 * kOutputBlockSize + 17, '\0');
+  for (size_t i = 0; i < patterned.size(); i++) patterned[i] = (char)(i * 7 / 4096);
+  AddEntry(&archive, "long.bin", &patterned);
+  AddEntry(&archive, "many\\", nullptr);
+  const int kMany = kWriterSlots + 40;
+  for (int i = 0; i < kMany; i++) {
+    std::string name = "many\\" + std::to_string(i) + ".txt", text = std::to_string(i * i);
+    AddEntry(&archive, name.c_str(), &text);
+  }
   archive.insert(archive.end(), {0, 0, 0, 0});
   unsigned char trailer[4];
   WriteLe32(trailer, 8);
@@ -66,10 +78,28 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   fwrite(archive.data(), 1, archive.size(), f);
   fclose(f);
 
+  // The installer's way: the files written on the writer's thread.
   PackageReader reader;
+  ExtractObserver threaded = {nullptr, nullptr, nullptr, nullptr, ThreadedFileWriter()};
   ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
-  ASSERT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kFullMode, nullptr));
+  ASSERT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kFullMode, &threaded));
   ClosePackage(&reader);
+  std::string read_back;
+  f = fopen((folder + "\\long.bin").c_str(), "rb");
+  ASSERT_NE(nullptr, f);
+  read_back.resize(patterned.size() + 1);
+  read_back.resize(fread(&read_back[0], 1, read_back.size(), f));
+  fclose(f);
+  EXPECT_TRUE(read_back == patterned) << "the long file differs";
+  for (int i = 0; i < kMany; i += kMany - 1) {
+    std::string path = folder + "\\many\\" + std::to_string(i) + ".txt";
+    char text[32] = "";
+    f = fopen(path.c_str(), "rb");
+    ASSERT_NE(nullptr, f) << path;
+    text[fread(text, 1, sizeof text - 1, f)] = '\0';
+    fclose(f);
+    EXPECT_EQ(std::to_string(i * i), text);
+  }
 
   // The same file seen through the Unicode API: the Shift-JIS name became the right
   // characters.
@@ -90,6 +120,23 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   EXPECT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kFullMode, nullptr));
   ClosePackage(&reader);
 
+  // A file the writer's thread cannot create (a file holds its folder's name) is told with
+  // the C library's reason and its path, and nothing after it is written.
+  std::vector<unsigned char> refused(8, 'S');
+  AddEntry(&refused, "install.env\\x.txt", &small);
+  AddEntry(&refused, "after.txt", &small);
+  refused.insert(refused.end(), {0, 0, 0, 0});
+  refused.insert(refused.end(), trailer, trailer + 4);
+  f = fopen(package.c_str(), "wb");
+  fwrite(refused.data(), 1, refused.size(), f);
+  fclose(f);
+  ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
+  EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, &threaded));
+  EXPECT_EQ(ENOENT, reader.write_error);
+  EXPECT_EQ(folder + "\\install.env\\x.txt", std::string(reader.failed_path));
+  ClosePackage(&reader);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "\\after.txt").c_str()));
+
   // A folder whose name a file holds fails there, with the C library's reason.
   std::vector<unsigned char> blocked(8, 'S');
   AddEntry(&blocked, "install.env\\", nullptr);
@@ -107,6 +154,11 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   DeleteFileW(wide.c_str());
   RemoveDirectoryW((std::wstring(wide_folder) + L"\\\x30C7\x30FC\x30BF").c_str());
   DeleteFileA((folder + "\\install.env").c_str());
+  DeleteFileA((folder + "\\long.bin").c_str());
+  for (int i = 0; i < kMany; i++) {
+    DeleteFileA((folder + "\\many\\" + std::to_string(i) + ".txt").c_str());
+  }
+  RemoveDirectoryA((folder + "\\many").c_str());
   RemoveDirectoryA(folder.c_str());
   DeleteFileA(package.c_str());
 }

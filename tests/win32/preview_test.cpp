@@ -64,7 +64,7 @@ TEST(PreviewWin32, SamplePackageYieldsTheThreePreviewFiles) {
   PackageReader reader;
   ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
   Seen seen;
-  ExtractObserver observer = {&seen, nullptr, OnStarted, nullptr};
+  ExtractObserver observer = {&seen, nullptr, OnStarted, nullptr, nullptr};
   ASSERT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kPreviewMode, &observer));
   int64_t consumed = reader.consumed;
   ClosePackage(&reader);

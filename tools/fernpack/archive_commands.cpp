@@ -311,7 +311,8 @@ int RunExtract(int argc, char **argv) {
   ExtractProgress progress;
   StartProgressLine(&progress.line, "extracting", isatty(fileno(stderr)) != 0);
   progress.total = reader.archive_length;
-  ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress};
+  ExtractObserver observer = {&progress, JoinHostEntryPath, OnFileStarted, OnProgress,
+                              nullptr};
   ArchiveResult r =
       ExtractEntries(&reader, argv[1], preview ? kPreviewMode : kFullMode, &observer);
   if (r != kArchiveOk) {

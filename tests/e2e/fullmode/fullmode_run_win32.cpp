@@ -17,6 +17,7 @@
 #include <string.h>
 
 #include "archive/extract.h"
+#include "archive/file_writer.h"
 #include "archive/progress_window.h"
 #include "support/window.h"
 
@@ -76,7 +77,8 @@ int main(int argc, char **argv) {
   if (!OpenPackageArchive(&reader)) return 3;
   if (!OpenCopyProgressWindow(reader.archive_length)) return 4;
   Pause();
-  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress};
+  ExtractObserver observer = {nullptr, nullptr, OnFileStarted, OnProgress,
+                              ThreadedFileWriter()};
   ArchiveResult result = ExtractEntries(&reader, folder, kFullMode, &observer);
   ClosePackage(&reader);
   CloseCopyProgressWindow();
