@@ -43,6 +43,12 @@ void AddEntry(std::vector<unsigned char> *a, const char *name, const std::string
   a->insert(a->end(), stream.begin(), stream.begin() + size);
 }
 
+void WriteBytes(const std::string &path, const std::vector<unsigned char> &bytes) {
+  FILE *f = fopen(path.c_str(), "wb");
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
 std::string TempPath(const char *leaf) {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
@@ -74,9 +80,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   WriteLe32(trailer, 8);
   archive.insert(archive.end(), trailer, trailer + 4);
   std::string package = TempPath("fern_extract_test.exe");
-  FILE *f = fopen(package.c_str(), "wb");
-  fwrite(archive.data(), 1, archive.size(), f);
-  fclose(f);
+  WriteBytes(package, archive);
 
   // The installer's way: the files written on the writer's thread.
   PackageReader reader;
@@ -85,7 +89,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   ASSERT_EQ(kArchiveOk, ExtractEntries(&reader, folder.c_str(), kFullMode, &threaded));
   ClosePackage(&reader);
   std::string read_back;
-  f = fopen((folder + "\\long.bin").c_str(), "rb");
+  FILE *f = fopen((folder + "\\long.bin").c_str(), "rb");
   ASSERT_NE(nullptr, f);
   read_back.resize(patterned.size() + 1);
   read_back.resize(fread(&read_back[0], 1, read_back.size(), f));
@@ -127,9 +131,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   AddEntry(&refused, "after.txt", &small);
   refused.insert(refused.end(), {0, 0, 0, 0});
   refused.insert(refused.end(), trailer, trailer + 4);
-  f = fopen(package.c_str(), "wb");
-  fwrite(refused.data(), 1, refused.size(), f);
-  fclose(f);
+  WriteBytes(package, refused);
   ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
   EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, &threaded));
   EXPECT_EQ(ENOENT, reader.write_error);
@@ -142,9 +144,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   AddEntry(&blocked, "install.env\\", nullptr);
   blocked.insert(blocked.end(), {0, 0, 0, 0});
   blocked.insert(blocked.end(), trailer, trailer + 4);
-  f = fopen(package.c_str(), "wb");
-  fwrite(blocked.data(), 1, blocked.size(), f);
-  fclose(f);
+  WriteBytes(package, blocked);
   ASSERT_EQ(kArchiveOk, OpenPackage(package.c_str(), &reader));
   EXPECT_EQ(kArchiveWriteFailed, ExtractEntries(&reader, folder.c_str(), kFullMode, nullptr));
   EXPECT_EQ(EEXIST, reader.write_error);
