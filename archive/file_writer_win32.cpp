@@ -72,25 +72,20 @@ bool CarryOut(const Slot &slot, OpenOutput *output, int *error) {
       return true;
     case kWriteData:
       if (output->file == nullptr) return true;
-      errno = 0;  // a short write that sets nothing must not inherit an older error
-      if (fwrite(g_writer.ring + slot.offset, 1, slot.size, output->file) != slot.size) {
+      if (WriteOutputBlock(output->file, g_writer.ring + slot.offset, slot.size) != 0) {
         *error = errno;
         return false;
       }
       return true;
     case kCloseFile: {
       if (output->file == nullptr) return true;
-      // The time is restored through the open file once all of it is written; whether it
-      // could be set is not checked, a write that fails is.
-      errno = 0;
-      bool written = fflush(output->file) == 0;
-      int flush_error = errno;
-      if (written) SetOpenFileLastWrite(output->file, output->file_time);
-      errno = 0;
-      bool closed = fclose(output->file) == 0;
-      *error = written ? errno : flush_error;
+      FILE *file = output->file;
       output->file = nullptr;
-      return written && closed;
+      if (CloseOutputFile(file, output->file_time) != 0) {
+        *error = errno;
+        return false;
+      }
+      return true;
     }
     case kStopWriter:
       // A file still open was cut short by a Cancel or a failure: it stays as it is.

@@ -44,8 +44,7 @@ ArchiveResult WriteFailed(PackageReader *reader, const char *path, const char *w
 int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
                      uint64_t total_written) {
   FileSinkContext *sink = (FileSinkContext *)context;
-  errno = 0;  // a short write that sets nothing must not inherit an older error
-  if (size > 0 && fwrite(data, 1, size, sink->output) != size) {
+  if (WriteOutputBlock(sink->output, data, size) != 0) {
     sink->reader->write_error = errno;
     return -1;
   }
@@ -58,6 +57,27 @@ int WriteBlockToFile(void *context, const unsigned char *data, uint32_t size,
 }
 
 }  // namespace
+
+int WriteOutputBlock(FILE *output, const unsigned char *data, uint32_t size) {
+  errno = 0;  // a short write that sets nothing must not inherit an older error
+  return size == 0 || fwrite(data, 1, size, output) == size ? 0 : -1;
+}
+
+int CloseOutputFile(FILE *output, uint64_t file_time) {
+  // The time is restored through the open file once all of it is written, which spares a
+  // second open and close per file (under Wine those two cost more than a small file's
+  // data). Whether the time could be set is not checked; a write that fails is.
+  errno = 0;
+  if (fflush(output) != 0) {
+    int error = errno;
+    fclose(output);
+    errno = error;
+    return -1;
+  }
+  SetOpenFileLastWrite(output, file_time);
+  errno = 0;
+  return fclose(output) == 0 ? 0 : -1;
+}
 
 namespace {
 
@@ -338,17 +358,9 @@ ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const
     result = WriteFailed(reader, path, "cannot write the output file");
     reader->write_error = error;
   }
-  // The time is restored through the open file once all of it is written, which spares a
-  // second open and close per file (under Wine those two cost more than a small file's
-  // data). Whether the time could be set is not checked; a write that fails is.
-  if (result == kArchiveOk) {
-    if (fflush(output) != 0) {
-      result = WriteFailed(reader, path, "cannot write the output file");
-    } else {
-      SetOpenFileLastWrite(output, file_time);
-    }
-  }
-  if (fclose(output) != 0 && result == kArchiveOk) {
+  if (result != kArchiveOk) {
+    fclose(output);  // the file stays as far as it got
+  } else if (CloseOutputFile(output, file_time) != 0) {
     result = WriteFailed(reader, path, "cannot write the output file");
   }
   return result;

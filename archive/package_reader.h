@@ -118,6 +118,14 @@ typedef int (*BlockSink)(void *context, const unsigned char *data, uint32_t size
 ArchiveResult InflateEntryData(PackageReader *reader, const EntryHeader *entry, BlockSink sink,
                                void *sink_context);
 
+// One output file's calls, shared by the walk and the installer's writer thread. Both
+// return 0, or -1 with errno set by the failing call: WriteOutputBlock writes size bytes;
+// CloseOutputFile ends a file whose bytes are all written (flush, the stored last-write
+// time restored through the open file, close; a time that cannot be set is not a failure)
+// and closes it also when the flush fails.
+int WriteOutputBlock(FILE *output, const unsigned char *data, uint32_t size);
+int CloseOutputFile(FILE *output, uint64_t file_time);
+
 // Unpacks one file entry, the reader positioned at its time stamp, into path; restores the
 // last-write time. A partly written file stays on failure.
 ArchiveResult ExtractFile(PackageReader *reader, const EntryHeader *entry, const char *path,
