@@ -70,6 +70,9 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   for (size_t i = 0; i < patterned.size(); i++) patterned[i] = (char)(i * 7 / 4096);
   AddEntry(&archive, "long.bin", &patterned);
   AddEntry(&archive, "many\\", nullptr);
+  // A name whose trailing dot a full path drops: the writer must create what the walk
+  // would, not a name the system's own calls cannot reach.
+  AddEntry(&archive, "many\\dot.", &small);
   const int kMany = kWriterSlots + 40;
   for (int i = 0; i < kMany; i++) {
     std::string name = "many\\" + std::to_string(i) + ".txt", text = std::to_string(i * i);
@@ -104,6 +107,12 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
     fclose(f);
     EXPECT_EQ(std::to_string(i * i), text);
   }
+
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\many\\dot*").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_STREQ("dot", found.cFileName);
+  FindClose(search);
 
   // The same file seen through the Unicode API: the Shift-JIS name became the right
   // characters.
@@ -158,6 +167,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   for (int i = 0; i < kMany; i++) {
     DeleteFileA((folder + "\\many\\" + std::to_string(i) + ".txt").c_str());
   }
+  DeleteFileA((folder + "\\many\\dot").c_str());
   RemoveDirectoryA((folder + "\\many").c_str());
   RemoveDirectoryA(folder.c_str());
   DeleteFileA(package.c_str());
