@@ -60,11 +60,13 @@ void GrantFullAccess(const char *folder, int created);
 int KeepUninstallerCopy(const char *install_folder, char *program);
 
 // Shortcuts (shortcuts_win32.cpp). The uninstaller's shortcut starts uninstaller. The
-// desktop question only asks (true: OK with its box ticked); CreateDesktopShortcut makes
-// the shortcut to the game's program.
+// desktop question only asks (true: OK with its box ticked); a suspended thread given to
+// it (or nullptr) is resumed once the question is up, so that the thread's work does not
+// hold up the window the player waits for. CreateDesktopShortcut makes the shortcut to the
+// game's program.
 int IsVistaOrLater();
 int CreateStartMenuShortcuts(const char *install_folder, const char *uninstaller);
-bool AskDesktopShortcut();
+bool AskDesktopShortcut(void *start_when_shown);
 int CreateDesktopShortcut(const char *install_folder);
 
 // The completion dialog (completion_win32.cpp): 1 when the player asked for the readme.

@@ -85,9 +85,11 @@ int RunInstall() {
   // The uninstaller that runs with administrator rights comes from where only they may
   // write; without that copy, from the InstallFolder.
   IsVistaOrLater();  // its cache is filled before two threads may read it
-  HANDLE helper = CreateThread(nullptr, 0, KeepCopyAndShortcuts, nullptr, 0, nullptr);
+  // The helper starts once the question is up: showing it comes first.
+  HANDLE helper =
+      CreateThread(nullptr, 0, KeepCopyAndShortcuts, nullptr, CREATE_SUSPENDED, nullptr);
   if (helper == nullptr) KeepCopyAndShortcuts(nullptr);  // no thread: here, before asking
-  bool desktop = AskDesktopShortcut();
+  bool desktop = AskDesktopShortcut(helper);
   if (helper != nullptr) {
     // A shell call of the thread may send a message to the menu window, its owner.
     WaitPumpingMessages(helper);

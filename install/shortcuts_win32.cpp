@@ -118,11 +118,18 @@ bool ShortcutNamesUsable() {
 
 // The desktop question: ends with 1 for OK with the box ticked, 0 for OK without it or
 // for Cancel.
-INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// Posted by the dialog to itself: it comes after the dialog has been made and shown.
+const UINT kShownMessage = WM_APP + 1;
+
+INT_PTR CALLBACK ShortcutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
       SendDlgItemMessageW(dialog, kDesktopBox, BM_SETCHECK, BST_CHECKED, 0);
       CenterWindow(dialog);
+      if (lparam != 0) PostMessageW(dialog, kShownMessage, 0, lparam);
+      return TRUE;
+    case kShownMessage:
+      ResumeThread((HANDLE)lparam);
       return TRUE;
     case WM_COMMAND:
       if (wparam == IDOK) {
@@ -208,8 +215,12 @@ int CreateDesktopShortcut(const char *install_folder) {
   return MakeShortcut(folder, GetTitleBar(), "", install_folder, GetExeName());
 }
 
-bool AskDesktopShortcut() {
+bool AskDesktopShortcut(void *start_when_shown) {
   HWND owner = OwnerWindow();
   HINSTANCE instance = OwnerInstance();
-  return DialogBoxParamW(instance, L"MAKESHORTCUT", owner, ShortcutDialogProc, 0) == 1;
+  bool chosen = DialogBoxParamW(instance, L"MAKESHORTCUT", owner, ShortcutDialogProc,
+                                (LPARAM)start_when_shown) == 1;
+  // A dialog that could not be made, or closed before its message came, has not started it.
+  if (start_when_shown != nullptr) ResumeThread(start_when_shown);
+  return chosen;
 }
