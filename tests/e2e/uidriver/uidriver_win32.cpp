@@ -195,7 +195,18 @@ HWND FindWindowOf(const wchar_t *name, const wchar_t *cls, const wchar_t *title,
   DWORD start = GetTickCount();
   for (;;) {
     WindowQuery q = {program ? program->process.dwProcessId : 0, cls, title, box_only, nullptr};
-    EnumWindows(MatchWindow, (LPARAM)&q);
+    if (wcscmp(cls, L"*") != 0) {
+      // Only the windows of that class (and title) are looked at: the system picks them
+      // in one call, where asking each window costs the Wine server several requests on
+      // every poll, which the program under test then waits behind.
+      const wchar_t *wanted = wcscmp(title, L"*") != 0 ? title : nullptr;
+      for (HWND w = FindWindowExW(nullptr, nullptr, cls, wanted); w != nullptr;
+           w = FindWindowExW(nullptr, w, cls, wanted)) {
+        if (!MatchWindow(w, (LPARAM)&q)) break;
+      }
+    } else {
+      EnumWindows(MatchWindow, (LPARAM)&q);
+    }
     if (q.found) {
       g_found_ms = NowMs();
       return q.found;
