@@ -92,6 +92,24 @@ const wchar_t *RelativeName(const wchar_t *wide) {
   return name;
 }
 
+typedef NTSTATUS(NTAPI *CreateFileCall)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBUTES *,
+                                         IO_STATUS_BLOCK *, LARGE_INTEGER *, ULONG, ULONG,
+                                         ULONG, ULONG, void *, ULONG);
+
+// The system's own create call, from ntdll, which every process has mapped from the system
+// folder before any of its code runs: taken from there by address rather than imported, so
+// the program names no more DLLs than before. nullptr when it cannot be had.
+CreateFileCall SystemCreateFile() {
+  static CreateFileCall call = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll != nullptr) call = (CreateFileCall)(void *)GetProcAddress(ntdll, "NtCreateFile");
+    looked = true;
+  }
+  return call;
+}
+
 // Creates or empties the file at `path` for writing, as FileOpen(path, "wb") does, but by
 // its name within its folder, which is held open from one file to the next: the system
 // then walks the folder's path once per folder instead of once per file (under Wine a
@@ -102,7 +120,8 @@ FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
   wchar_t wide[kWidePathSize];
   const wchar_t *name = nullptr;
   if (SjisToWide(path, wide, kWidePathSize) == 0) name = RelativeName(wide);
-  if (name == nullptr) return FileOpen(path, "wb");
+  CreateFileCall create_file = SystemCreateFile();
+  if (name == nullptr || create_file == nullptr) return FileOpen(path, "wb");
   size_t folder_length = (size_t)(name - 1 - wide);
   if (folder->handle == INVALID_HANDLE_VALUE || wcsncmp(folder->path, wide, folder_length) != 0 ||
       folder->path[folder_length] != L'\0') {
@@ -126,10 +145,10 @@ FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
   IO_STATUS_BLOCK status;
   HANDLE handle;
   // The access, sharing and options that the C library's "wb" asks of CreateFileW.
-  NTSTATUS result = NtCreateFile(&handle, GENERIC_WRITE | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
-                                 &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OVERWRITE_IF,
-                                 FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, nullptr, 0);
+  NTSTATUS result = create_file(&handle, GENERIC_WRITE | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OVERWRITE_IF,
+                                FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, nullptr, 0);
   if (!NT_SUCCESS(result)) return FileOpen(path, "wb");
   int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | _O_BINARY);
   if (descriptor == -1) {

@@ -32,7 +32,7 @@ target_compile_definitions(fern_win32 PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x
 # No comctl32 and no winmm: see RegisterCommonControls (archive/progress_window_win32.cpp)
 # and CreateWorkFolder; the installer imports only DLLs that Windows takes from the system
 # folder (tests/e2e/hardening_test.sh).
-target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} ole32 shell32 user32 gdi32 ntdll)
+target_link_libraries(fern_win32 PUBLIC ${MINGW_ZLIB} ole32 shell32 user32 gdi32)
 
 # One self-contained executable: static C and C++ runtime, no debug information, with
 # address-space randomisation and DEP.
