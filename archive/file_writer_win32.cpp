@@ -110,18 +110,17 @@ CreateFileCall SystemCreateFile() {
   return call;
 }
 
-// Creates or empties the file at `path` for writing, as FileOpen(path, "wb") does, but by
-// its name within its folder, which is held open from one file to the next: the system
-// then walks the folder's path once per folder instead of once per file (under Wine a
-// fifth of a small file's cost). Whatever this way does not take (a name the system would
-// read differently, a folder that cannot be held, a file the system refuses) goes to
-// FileOpen, which also tells a failure's reason in errno as every other file open does.
-FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
+// Creates or empties the file at `path` for writing by its name within its folder, which
+// is held open from one file to the next: the system then walks the folder's path once per
+// folder instead of once per file (under Wine a fifth of a small file's cost). nullptr for
+// whatever this way does not take: a name the system would read differently, a folder that
+// cannot be held, a file the system refuses.
+FILE *CreateInHeldFolder(OutputFolder *folder, const char *path) {
   wchar_t wide[kWidePathSize];
-  const wchar_t *name = nullptr;
-  if (SjisToWide(path, wide, kWidePathSize) == 0) name = RelativeName(wide);
   CreateFileCall create_file = SystemCreateFile();
-  if (name == nullptr || create_file == nullptr) return FileOpen(path, "wb");
+  if (create_file == nullptr || SjisToWide(path, wide, kWidePathSize) != 0) return nullptr;
+  const wchar_t *name = RelativeName(wide);
+  if (name == nullptr) return nullptr;
   size_t folder_length = (size_t)(name - 1 - wide);
   if (folder->handle == INVALID_HANDLE_VALUE || wcsncmp(folder->path, wide, folder_length) != 0 ||
       folder->path[folder_length] != L'\0') {
@@ -133,7 +132,7 @@ FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder->handle == INVALID_HANDLE_VALUE) {
       folder->path[0] = L'\0';
-      return FileOpen(path, "wb");
+      return nullptr;
     }
   }
   UNICODE_STRING name_string;
@@ -149,14 +148,22 @@ FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
                                 &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OVERWRITE_IF,
                                 FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, nullptr, 0);
-  if (!NT_SUCCESS(result)) return FileOpen(path, "wb");
+  if (!NT_SUCCESS(result)) return nullptr;
   int descriptor = _open_osfhandle((intptr_t)handle, _O_WRONLY | _O_BINARY);
   if (descriptor == -1) {
     CloseHandle(handle);
-    return FileOpen(path, "wb");
+    return nullptr;
   }
   FILE *file = _fdopen(descriptor, "wb");
   if (file == nullptr) _close(descriptor);
+  return file;
+}
+
+// Creates or empties the file at `path` for writing, as FileOpen(path, "wb") does: within
+// its held folder when it can, otherwise by FileOpen, which also tells a failure's reason
+// in errno as every other file open does.
+FILE *CreateOutputFile(OutputFolder *folder, const char *path) {
+  FILE *file = CreateInHeldFolder(folder, path);
   return file != nullptr ? file : FileOpen(path, "wb");
 }
 

@@ -73,6 +73,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   // A name whose trailing dot a full path drops: the writer must create what the walk
   // would, not a name the system's own calls cannot reach.
   AddEntry(&archive, "many\\dot.", &small);
+  AddEntry(&archive, "many\\space ", &small);
   const int kMany = kWriterSlots + 40;
   for (int i = 0; i < kMany; i++) {
     std::string name = "many\\" + std::to_string(i) + ".txt", text = std::to_string(i * i);
@@ -112,6 +113,10 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
   HANDLE search = FindFirstFileA((folder + "\\many\\dot*").c_str(), &found);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
   EXPECT_STREQ("dot", found.cFileName);
+  FindClose(search);
+  search = FindFirstFileA((folder + "\\many\\space*").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  EXPECT_STREQ("space", found.cFileName);
   FindClose(search);
 
   // The same file seen through the Unicode API: the Shift-JIS name became the right
@@ -168,6 +173,7 @@ TEST(ExtractWin32, FullModeWritesShiftJisNamesFoldersAndTimes) {
     DeleteFileA((folder + "\\many\\" + std::to_string(i) + ".txt").c_str());
   }
   DeleteFileA((folder + "\\many\\dot").c_str());
+  DeleteFileA((folder + "\\many\\space").c_str());
   RemoveDirectoryA((folder + "\\many").c_str());
   RemoveDirectoryA(folder.c_str());
   DeleteFileA(package.c_str());
